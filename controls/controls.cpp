@@ -1,0 +1,4 @@
+#include "controls.h"
+
+void RegisterControlClasses(HINSTANCE) {}
+void UnregisterControlClasses(HINSTANCE) {}

@@ -1,0 +1,3 @@
+#include "readme_dialog.h"
+
+void ShowReadmeDialog(HWND) {}

@@ -1,0 +1,28 @@
+// The library's three working functions, written once against Platform.
+// The DLL's exports are thin wrappers around these.
+#pragma once
+#include "workflow/platform.h"
+
+namespace pbo {
+
+enum class PackMode {
+  kStored,      // every entry stored as is
+  kCompressed,  // every entry LZSS-compressed with its checksum
+};
+
+// Packs every file below `source` into "<name>.pbo" in `destination` (or
+// beside the source folder when `destination` is empty), keeping an existing
+// archive of that name as ".bak". Null strings count as empty.
+// @return true when the archive has been written; false after an error box.
+bool PackFolder(Platform& platform, const char* source,
+                const char* destination, PackMode mode);
+
+// Unpacks `archive` into a folder named after it inside `destination` (or
+// beside the archive when `destination` is empty), deleting an old folder of
+// that name first. Null strings count as empty.
+// @return true when every entry has been written (a checksum mismatch is
+//         reported but still counts as written); false after an error box.
+bool UnpackArchive(Platform& platform, const char* archive,
+                   const char* destination);
+
+}  // namespace pbo
