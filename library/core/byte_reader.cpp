@@ -1,0 +1,1 @@
+#include "core/byte_reader.h"

@@ -1,0 +1,1 @@
+#include "core/checksum.h"

@@ -1,0 +1,1 @@
+#include "core/lzss_decode.h"
