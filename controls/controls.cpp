@@ -1,4 +1,14 @@
 #include "controls.h"
 
-void RegisterControlClasses(HINSTANCE) {}
-void UnregisterControlClasses(HINSTANCE) {}
+#include "AboutScroller.h"
+#include "HyperLink.h"
+
+void RegisterControlClasses(HINSTANCE instance) {
+  RegisterAboutScroller();
+  RegisterHyperLink(instance);
+}
+
+void UnregisterControlClasses(HINSTANCE) {
+  UnregisterAboutScroller();
+  ReleaseLinkFonts();
+}
