@@ -63,6 +63,7 @@ class ByteReader {
   const uint8_t* end_ = nullptr;
   uint64_t consumed_before_buffer_ = 0;  // bytes before buffer_start_
   const uint8_t* buffer_start_ = nullptr;
+  bool at_end_ = false;  // the source has reported its end
 };
 
 }  // namespace pbo
