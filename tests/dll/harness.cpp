@@ -1,0 +1,403 @@
+#include "harness.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace pbotest {
+
+// ---------------------------------------------------------------- Library
+
+Library::Library() {
+  module_ = LoadLibraryA("pbokit.dll");
+  if (module_ == nullptr) {
+    ADD_FAILURE() << "LoadLibraryA(\"pbokit.dll\") failed: " << GetLastError();
+    return;
+  }
+  pack = reinterpret_cast<PFN_PackPbo>(
+      reinterpret_cast<void*>(GetProcAddress(module_, "_PackPbo")));
+  compress = reinterpret_cast<PFN_CompressPbo>(
+      reinterpret_cast<void*>(GetProcAddress(module_, "_CompressPbo")));
+  decompress = reinterpret_cast<PFN_DecompressPbo>(
+      reinterpret_cast<void*>(GetProcAddress(module_, "_DecompressPbo")));
+  info = reinterpret_cast<PFN_GetInfoDll>(
+      reinterpret_cast<void*>(GetProcAddress(module_, "_GetInfoDll")));
+  EXPECT_TRUE(pack && compress && decompress && info);
+}
+
+Library::~Library() {
+  if (module_ != nullptr) FreeLibrary(module_);
+}
+
+std::string Library::file_path() const {
+  char buffer[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(module_, buffer, MAX_PATH);
+  return std::string(buffer, n);
+}
+
+// ---------------------------------------------------------------- Windows
+
+namespace {
+
+std::vector<Event> g_events;
+const char kRecorderClass[] = "PbokitTestRecorder";
+
+LRESULT CALLBACK RecorderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case PBM_SETRANGE:
+    case PBM_SETPOS:
+    case kMarker:
+      g_events.push_back({hwnd, msg, wp, lp, {}});
+      return 0;
+    case WM_SETTEXT:
+      g_events.push_back(
+          {hwnd, msg, wp, lp, lp ? reinterpret_cast<const char*>(lp) : ""});
+      break;
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+void RegisterRecorder() {
+  static const bool registered = [] {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = RecorderProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kRecorderClass;
+    return RegisterClassA(&wc) != 0;
+  }();
+  EXPECT_TRUE(registered);
+}
+
+HWND MakeRecorder(const char* title) {
+  return CreateWindowA(kRecorderClass, title, WS_OVERLAPPED, 0, 0, 100, 30,
+                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+}  // namespace
+
+Windows::Windows() {
+  RegisterRecorder();
+  owner = MakeRecorder("owner");
+  bar = MakeRecorder("bar");
+  label = MakeRecorder("label");
+  EXPECT_TRUE(owner && bar && label);
+  g_events.clear();
+}
+
+Windows::~Windows() {
+  DestroyWindow(label);
+  DestroyWindow(bar);
+  DestroyWindow(owner);
+  g_events.clear();
+}
+
+const std::vector<Event>& Windows::events() const { return g_events; }
+void Windows::Clear() { g_events.clear(); }
+
+std::vector<std::string> Windows::Trace() const {
+  std::vector<std::string> out;
+  for (const Event& e : g_events) {
+    switch (e.message) {
+      case PBM_SETRANGE:
+        out.push_back("range " + std::to_string(LOWORD(e.lparam)) + ".." +
+                      std::to_string(HIWORD(e.lparam)) +
+                      (e.wparam ? " wparam!" : ""));
+        break;
+      case PBM_SETPOS:
+        out.push_back("pos " + std::to_string(e.wparam) +
+                      (e.lparam ? " lparam!" : ""));
+        break;
+      case WM_SETTEXT:
+        out.push_back("text " + e.text + (e.wparam ? " wparam!" : ""));
+        break;
+      default:
+        out.push_back("marker " + std::to_string(e.wparam));
+    }
+    // Progress belongs to the bar and texts to the label, never the owner.
+    const bool to_bar = e.message == PBM_SETRANGE || e.message == PBM_SETPOS;
+    const HWND want = e.message == kMarker ? e.window : to_bar ? bar : label;
+    if (e.window != want) out.back() += " (wrong window)";
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- BoxWatcher
+
+BoxWatcher::BoxWatcher() : thread_([this] { Run(); }) {}
+
+BoxWatcher::~BoxWatcher() {
+  stop_ = true;
+  thread_.join();
+}
+
+std::vector<Box> BoxWatcher::boxes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return boxes_;
+}
+
+void BoxWatcher::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  boxes_.clear();
+}
+
+void BoxWatcher::Run() {
+  const DWORD self = GetCurrentProcessId();
+  while (!stop_) {
+    HWND box = nullptr;
+    while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(box, &pid);
+      if (pid != self || !IsWindowVisible(box)) continue;
+      char caption[512] = {};
+      char text[8192] = {};
+      GetWindowTextA(box, caption, sizeof caption);
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.push_back({caption, text, GetWindow(box, GW_OWNER)});
+      }
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      // Wait for it to go so it is not counted twice.
+      for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);
+      break;
+    }
+    Sleep(10);
+  }
+}
+
+// ---------------------------------------------------------------- folders
+
+ScratchFolder::ScratchFolder() {
+  static int counter = 0;
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  path_ = std::string(temp) + "pbokit_dll_" +
+          std::to_string(GetCurrentProcessId()) + "_" +
+          std::to_string(++counter);
+  RemoveTree(path_);
+  MakeFolders(path_);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+std::string ScratchFolder::operator/(const std::string& relative) const {
+  return path_ + "\\" + relative;
+}
+
+Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+void MakeFolders(const std::string& path) {
+  for (size_t at = path.find('\\', 3); at != std::string::npos;
+       at = path.find('\\', at + 1)) {
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  }
+  CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& content) {
+  const size_t slash = path.rfind('\\');
+  if (slash != std::string::npos) MakeFolders(path.substr(0, slash));
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  const BOOL ok = content.empty() ||
+                  WriteFile(h, content.data(), static_cast<DWORD>(content.size()),
+                            &written, nullptr);
+  CloseHandle(h);
+  ASSERT_TRUE(ok && written == content.size()) << path;
+}
+
+void WriteFileText(const std::string& path, const std::string& content) {
+  WriteFileBytes(path, ToBytes(content));
+}
+
+bool ReadFileBytes(const std::string& path, Bytes* content) {
+  content->clear();
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  GetFileSizeEx(h, &size);
+  content->resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  const BOOL ok =
+      content->empty() ||
+      ReadFile(h, content->data(), static_cast<DWORD>(content->size()), &got,
+               nullptr);
+  CloseHandle(h);
+  return ok && got == content->size();
+}
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryA(path.c_str());
+}
+
+namespace {
+void CollectFiles(const std::string& root, const std::string& prefix,
+                  std::vector<std::string>* out) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((root + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CollectFiles(root + "\\" + name, prefix + name + "\\", out);
+    } else {
+      out->push_back(prefix + name);
+    }
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
+}  // namespace
+
+std::vector<std::string> ListFilesBelow(const std::string& root) {
+  std::vector<std::string> out;
+  CollectFiles(root, "", &out);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::vector<std::string> ListingOrder(const std::string& folder) {
+  std::vector<std::string> out;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return out;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") out.push_back(name);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return out;
+}
+
+// ---------------------------------------------------------------- times
+
+uint64_t UtcTicks(int year, int month, int day, int hour, int minute,
+                  int second) {
+  SYSTEMTIME st = {};
+  st.wYear = static_cast<WORD>(year);
+  st.wMonth = static_cast<WORD>(month);
+  st.wDay = static_cast<WORD>(day);
+  st.wHour = static_cast<WORD>(hour);
+  st.wMinute = static_cast<WORD>(minute);
+  st.wSecond = static_cast<WORD>(second);
+  FILETIME ft;
+  EXPECT_TRUE(SystemTimeToFileTime(&st, &ft));
+  return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+}
+
+uint64_t LastWriteTicks(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    ADD_FAILURE() << "no attributes for " << path;
+    return 0;
+  }
+  return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
+void SetLastWriteTicks(const std::string& path, uint64_t ticks) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(ticks);
+  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  const BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
+  CloseHandle(h);
+  ASSERT_TRUE(ok);
+}
+
+int64_t UnixSeconds(uint64_t ticks) {
+  return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
+}
+
+bool DaylightSavingNow() {
+  TIME_ZONE_INFORMATION zone;
+  return GetTimeZoneInformation(&zone) == TIME_ZONE_ID_DAYLIGHT;
+}
+
+// ---------------------------------------------------------------- archives
+
+void AppendLE32(Bytes* out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void AppendText(Bytes* out, const std::string& s) {
+  out->insert(out->end(), s.begin(), s.end());
+}
+
+void AppendEntry(Bytes* out, const Entry& e) {
+  AppendText(out, e.name);
+  out->push_back(0);
+  AppendLE32(out, e.method);
+  AppendLE32(out, static_cast<uint32_t>(e.original_size));
+  AppendLE32(out, e.reserved);
+  AppendLE32(out, static_cast<uint32_t>(e.timestamp));
+  AppendLE32(out, static_cast<uint32_t>(e.data_size));
+}
+
+uint32_t LoadLE32(const Bytes& b, size_t at) {
+  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
+         uint32_t{b[at + 3]} << 24;
+}
+
+std::vector<Entry> ParseHeader(const Bytes& archive, size_t* data_start) {
+  std::vector<Entry> entries;
+  size_t at = 0;
+  for (;;) {
+    Entry e;
+    while (at < archive.size() && archive[at] != 0) {
+      e.name.push_back(static_cast<char>(archive[at++]));
+    }
+    if (at + 21 > archive.size()) {
+      ADD_FAILURE() << "header table cut off at " << at;
+      break;
+    }
+    ++at;
+    e.method = LoadLE32(archive, at);
+    e.original_size = static_cast<int32_t>(LoadLE32(archive, at + 4));
+    e.reserved = LoadLE32(archive, at + 8);
+    e.timestamp = static_cast<int32_t>(LoadLE32(archive, at + 12));
+    e.data_size = static_cast<int32_t>(LoadLE32(archive, at + 16));
+    at += 20;
+    if (e.name.empty()) break;
+    entries.push_back(e);
+  }
+  *data_start = at;
+  return entries;
+}
+
+}  // namespace pbotest
