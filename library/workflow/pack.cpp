@@ -170,12 +170,11 @@ class Packer : private EncodeProgress {
     uint64_t size = scan_.sizes[i];
     if (size == 0) return true;
     if (!OpenSource(i)) return false;
-    std::vector<uint8_t> chunk(static_cast<size_t>(
-        size < kCopyChunk ? size : kCopyChunk));
+    if (chunk_.empty()) chunk_.resize(kCopyChunk);
     for (uint64_t left = size; left > 0;) {
-      size_t want = static_cast<size_t>(left < chunk.size() ? left : chunk.size());
-      if (PullFull(*source_file_, chunk.data(), want) != want) return ReadFailed();
-      if (!file_->Write(chunk.data(), want)) return WriteFailed();
+      size_t want = static_cast<size_t>(left < kCopyChunk ? left : kCopyChunk);
+      if (PullFull(*source_file_, chunk_.data(), want) != want) return ReadFailed();
+      if (!file_->Write(chunk_.data(), want)) return WriteFailed();
       left -= want;
     }
     source_file_.reset();
@@ -228,6 +227,7 @@ class Packer : private EncodeProgress {
   std::unique_ptr<ReadFile> source_file_;
   std::string current_;  // the source file being packed, for messages
   ScanResult scan_;
+  std::vector<uint8_t> chunk_;  // copy buffer of stored files
   int64_t done_ = 0;
   int64_t file_base_ = 0;
 };
