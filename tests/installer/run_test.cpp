@@ -1,0 +1,320 @@
+// The real texinstall.exe driven through its windows as a player drives it:
+// the install button, the file dialog, the message boxes. Each run gets a
+// private temporary folder; the archive is a generated game-like "O.pbo".
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "fixture.h"
+
+namespace {
+
+using fixture::Bytes;
+using fixture::Entry;
+using Lines = std::vector<std::string>;
+
+const char kCode2[] = "dialog Error|Error occured during patching. Errorcode=2\\r\\nFile not patched: O.pbo";
+const char kCode4[] = "dialog Error|Error occured during patching. Errorcode=4\\r\\nFile not patched: O.pbo";
+
+Lines Statuses(const Lines& events) {
+  Lines out;
+  for (const std::string& e : events) {
+    if (e.rfind("status ", 0) == 0) out.push_back(e.substr(7));
+  }
+  return out;
+}
+
+// Message boxes seen, in order ("caption|text").
+Lines Boxes(const Lines& events) {
+  Lines out;
+  for (const std::string& e : events) {
+    if (e.rfind("dialog Error", 0) == 0) out.push_back(e);
+  }
+  return out;
+}
+
+int FileDialogs(const Lines& events) {
+  int n = 0;
+  for (const std::string& e : events) {
+    n += e.rfind("dialog ", 0) == 0 && e.rfind("dialog Error", 0) != 0 &&
+         e.rfind("dialog Vostrel", 0) != 0;
+  }
+  return n;
+}
+
+std::string SystemFolder() {
+  char path[MAX_PATH];
+  GetSystemDirectoryA(path, MAX_PATH);
+  return path;
+}
+
+class RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    temp_ = scratch_.Make("tmp");
+    CreateDirectoryA(temp_.c_str(), nullptr);
+    game_ = scratch_.Make("game\\");
+    original_ = fixture::SampleEntries();
+    archive_bytes_ = fixture::WriteArchive(original_);
+    ASSERT_TRUE(fixture::WriteWhole(game_ + "O.pbo", archive_bytes_));
+    exe_ = fixture::FromHost(TEXINSTALL_EXE);
+  }
+
+  fixture::InstallerDriver& Driver() {
+    if (!driver_) {
+      driver_.reset(new fixture::InstallerDriver(exe_, temp_, scratch_.path() + "\\events.log"));
+    }
+    return *driver_;
+  }
+
+  // Starts the installer, presses install, answers the file dialog with
+  // `choice` (empty: cancel) and waits for "Status: Done"; then closes it.
+  Lines Run(const std::string& choice) {
+    fixture::InstallerDriver& driver = Driver();
+    EXPECT_TRUE(driver.Start());
+    driver.Press(106);
+    EXPECT_TRUE(driver.RunUntil("status Status: Done",
+                                [&] { driver.AnswerFileDialog(choice); }));
+    const Lines events = driver.Events();
+    EXPECT_EQ(driver.Close(), 0);
+    for (const std::string& e : events) std::printf("  event: %s\n", e.c_str());
+    return events;
+  }
+
+  void ExpectArchiveUntouched(const std::string& name = "O.pbo") {
+    Bytes now;
+    ASSERT_TRUE(fixture::ReadWhole(game_ + name, &now));
+    EXPECT_TRUE(now == archive_bytes_);
+    EXPECT_FALSE(fixture::Exists(game_ + name + ".bak"));
+  }
+
+  void ExpectTemporaryFoldersGone() {
+    EXPECT_FALSE(fixture::Exists(temp_ + "\\extract"));
+    EXPECT_FALSE(fixture::Exists(temp_ + "\\unpack"));
+  }
+
+  fixture::ScratchFolder scratch_;
+  std::string temp_, game_, exe_;
+  std::vector<Entry> original_;
+  Bytes archive_bytes_;
+  std::unique_ptr<fixture::InstallerDriver> driver_;
+};
+
+TEST_F(RunTest, PatchesTheChosenArchiveAndKeepsTheOldOneAsBackup) {
+  const Lines events = Run(game_ + "O.pbo");
+  EXPECT_EQ(Statuses(events),
+            Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                   "Status: Copying files", "Status: Packing O.pbo",
+                   "Status: Successfully patched: O.pbo", "Status: Deleting temporary files",
+                   "Status: Done"}));
+  EXPECT_EQ(Boxes(events), Lines());
+  EXPECT_EQ(FileDialogs(events), 1);
+
+  Bytes backup, patched;
+  ASSERT_TRUE(fixture::ReadWhole(game_ + "O.pbo.bak", &backup));
+  EXPECT_TRUE(backup == archive_bytes_);
+  ASSERT_TRUE(fixture::ReadWhole(game_ + "O.pbo", &patched));
+  std::vector<Entry> entries;
+  ASSERT_TRUE(fixture::ReadArchive(patched, &entries));
+
+  std::map<std::string, Bytes> expected;
+  for (const Entry& e : original_) expected[e.name] = e.content;
+  for (const fixture::PackFile& file : fixture::PackFiles()) {
+    ASSERT_TRUE(fixture::ReadWhole(file.data_path, &expected[file.entry]));
+  }
+  std::set<std::string> seen;
+  for (const Entry& e : entries) {
+    SCOPED_TRACE(e.name);
+    EXPECT_TRUE(seen.insert(e.name).second) << "entry twice";
+    EXPECT_FALSE(e.compressed);
+    EXPECT_EQ(e.name.find('/'), std::string::npos);
+    ASSERT_EQ(expected.count(e.name), 1u) << "entry not in the original";
+    EXPECT_TRUE(e.content == expected[e.name]);
+  }
+  EXPECT_EQ(seen.size(), expected.size());
+  // The entries of one folder stand together, as a folder scan lists them.
+  std::vector<std::string> folders;
+  for (const Entry& e : entries) {
+    const std::string folder = e.name.substr(0, e.name.find_last_of('\\') + 1);
+    if (folders.empty() || folders.back() != folder) folders.push_back(folder);
+  }
+  EXPECT_EQ(std::set<std::string>(folders.begin(), folders.end()).size(), folders.size());
+
+  ExpectTemporaryFoldersGone();
+  Bytes installed, built;
+  ASSERT_TRUE(fixture::ReadWhole(SystemFolder() + "\\pbokit.dll", &installed));
+  ASSERT_TRUE(fixture::ReadWhole(fixture::FromHost(PBOKIT_DLL), &built));
+  EXPECT_TRUE(installed == built);
+}
+
+TEST_F(RunTest, CancelledFileDialogChangesNothingAndCleansUp) {
+  const Lines events = Run("");
+  EXPECT_EQ(Statuses(events), Lines({"Status: Idle", "Status: Extracting resources",
+                                     "Status: Deleting temporary files", "Status: Done"}));
+  EXPECT_EQ(Boxes(events), Lines());
+  ExpectArchiveUntouched();
+  ExpectTemporaryFoldersGone();
+}
+
+TEST_F(RunTest, ArchiveGoneBeforeUnpackingGivesLibraryBoxThenCode2) {
+  // Keep a copy to compare with; the hook deletes the chosen file as soon as
+  // the unpacking is announced.
+  Driver().AddEnvironment("INSTALLER_DELETE_AT=Status: Unpacking O.pbo");
+  Driver().AddEnvironment("INSTALLER_DELETE_PATH=" + game_ + "O.pbo");
+  const Lines events = Run(game_ + "O.pbo");
+  EXPECT_EQ(Statuses(events),
+            Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                   "Status: Deleting temporary files", "Status: Done"}));
+  const Lines boxes = Boxes(events);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].rfind("dialog Error has occured|", 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[1], kCode2);
+  EXPECT_FALSE(fixture::Exists(game_ + "O.pbo"));
+  EXPECT_FALSE(fixture::Exists(game_ + "O.pbo.bak"));
+  ExpectTemporaryFoldersGone();
+}
+
+TEST_F(RunTest, CorruptArchiveIsNotPackedOver) {
+  // Cut inside the header table: the library reports it and nothing is packed.
+  archive_bytes_.resize(100);
+  ASSERT_TRUE(fixture::WriteWhole(game_ + "O.pbo", archive_bytes_));
+  const Lines events = Run(game_ + "O.pbo");
+  const Lines boxes = Boxes(events);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].rfind("dialog Error has occured|", 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[1], kCode2);
+  EXPECT_EQ(Statuses(events).back(), "Status: Done");
+  ExpectArchiveUntouched();
+  ExpectTemporaryFoldersGone();
+}
+
+TEST_F(RunTest, OutputThatCannotBeCreatedGivesCode4AndLosesNothing) {
+  // Another process reads the archive and lets nobody write, rename or
+  // delete it: unpacking works, the new archive cannot be created.
+  HANDLE held = CreateFileA((game_ + "O.pbo").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const Lines events = Run(game_ + "O.pbo");
+  CloseHandle(held);
+  EXPECT_EQ(Statuses(events),
+            Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                   "Status: Copying files", "Status: Packing O.pbo",
+                   "Status: Deleting temporary files", "Status: Done"}));
+  const Lines boxes = Boxes(events);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].rfind("dialog Error has occured|Cann't create ", 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[1], kCode4);
+  ExpectArchiveUntouched();
+  ExpectTemporaryFoldersGone();
+}
+
+TEST_F(RunTest, FileOfAnotherNameIsRefused) {
+  ASSERT_TRUE(MoveFileA((game_ + "O.pbo").c_str(), (game_ + "Other.pbo").c_str()));
+  const Lines events = Run(game_ + "Other.pbo");
+  EXPECT_EQ(Statuses(events), Lines({"Status: Idle", "Status: Extracting resources",
+                                     "Status: Deleting temporary files", "Status: Done"}));
+  const Lines boxes = Boxes(events);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("O.pbo"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("File not patched: Other.pbo"), std::string::npos) << boxes[0];
+  ExpectArchiveUntouched("Other.pbo");
+  EXPECT_FALSE(fixture::Exists(game_ + "O.pbo"));
+  ExpectTemporaryFoldersGone();
+}
+
+TEST_F(RunTest, SecondPressDuringARunStartsNothing) {
+  fixture::InstallerDriver& driver = Driver();
+  ASSERT_TRUE(driver.Start());
+  driver.Press(106);
+  // Press again while the file dialog is open: its modal loop hands the
+  // press to the main window's procedure.
+  ASSERT_TRUE(driver.RunUntil("status Status: Done", [&] {
+    driver.Press(106);
+    Sleep(500);
+    driver.AnswerFileDialog(game_ + "O.pbo");
+  }));
+  Sleep(1000);  // a second run would open its file dialog now
+  const Lines events = driver.Events();
+  EXPECT_EQ(driver.Close(), 0);
+  EXPECT_EQ(FileDialogs(events), 1);
+  EXPECT_EQ(Statuses(events),
+            Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                   "Status: Copying files", "Status: Packing O.pbo",
+                   "Status: Successfully patched: O.pbo", "Status: Deleting temporary files",
+                   "Status: Done"}));
+  Bytes backup;
+  ASSERT_TRUE(fixture::ReadWhole(game_ + "O.pbo.bak", &backup));
+  EXPECT_TRUE(backup == archive_bytes_);
+  ExpectTemporaryFoldersGone();
+}
+
+TEST_F(RunTest, LibraryThatCannotBeLoadedGivesItsBoxThenCode2) {
+  // A broken "pbokit.dll" beside the installer comes first in the search
+  // order, so the copy written to the system folder is never reached.
+  const std::string app = scratch_.Make("app\\");
+  ASSERT_TRUE(CopyFileA(exe_.c_str(), (app + "texinstall.exe").c_str(), FALSE));
+  ASSERT_TRUE(fixture::WriteWhole(app + "pbokit.dll", Bytes(300, 'x')));
+  exe_ = app + "texinstall.exe";
+  const Lines events = Run(game_ + "O.pbo");
+  EXPECT_EQ(Boxes(events),
+            Lines({"dialog Error|DLL not found : pbokit.dll", kCode2}));
+  EXPECT_EQ(Statuses(events),
+            Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                   "Status: Deleting temporary files", "Status: Done"}));
+  ExpectArchiveUntouched();
+  ExpectTemporaryFoldersGone();
+}
+
+TEST_F(RunTest, UnwritableLibraryFileGivesCode1AfterThePayloadAndDeletesNothing) {
+  // Another process holds the system folder's library open.
+  const std::string library = SystemFolder() + "\\pbokit.dll";
+  Bytes built;
+  ASSERT_TRUE(fixture::ReadWhole(fixture::FromHost(PBOKIT_DLL), &built));
+  if (!fixture::Exists(library)) {
+    ASSERT_TRUE(fixture::WriteWhole(library, built));
+  }
+  HANDLE held = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  fixture::InstallerDriver& driver = Driver();
+  ASSERT_TRUE(driver.Start());
+  driver.Press(106);
+  EXPECT_TRUE(driver.RunUntil("status Status: Done", [] { ADD_FAILURE() << "file dialog"; }));
+  const Lines events = driver.Events();
+  EXPECT_EQ(driver.Close(), 0);
+  CloseHandle(held);
+  EXPECT_EQ(Statuses(events),
+            Lines({"Status: Idle", "Status: Extracting resources", "Status: Done"}));
+  EXPECT_EQ(Boxes(events), Lines({"dialog Error|Error occured during patching. Errorcode=1"}));
+  // All 21 textures were written and stay.
+  for (const fixture::PackFile& file : fixture::PackFiles()) {
+    Bytes written, generated;
+    ASSERT_TRUE(fixture::ReadWhole(temp_ + "\\extract\\O\\" + file.entry, &written)) << file.entry;
+    ASSERT_TRUE(fixture::ReadWhole(file.data_path, &generated));
+    EXPECT_TRUE(written == generated) << file.entry;
+  }
+  ExpectArchiveUntouched();
+}
+
+TEST_F(RunTest, CutOffTemporaryFolderWritesAndDeletesNothing) {
+  // A temporary folder longer than the system's path limit.
+  temp_ = scratch_.path() + "\\" + std::string(280, 'x');
+  const Lines events = Run(game_ + "O.pbo");
+  EXPECT_EQ(Statuses(events),
+            Lines({"Status: Idle", "Status: Extracting resources", "Status: Done"}));
+  const Lines boxes = Boxes(events);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1], "dialog Error|Error occured during patching. Errorcode=1");
+  ExpectArchiveUntouched();
+  // Nothing was written relative to the current folders either.
+  EXPECT_FALSE(fixture::Exists("extract"));
+  EXPECT_FALSE(fixture::Exists(scratch_.path() + "\\app"));
+}
+
+}  // namespace
