@@ -56,20 +56,36 @@ class Scanner {
            open_folders_.end();
   }
 
-  void Scan(const std::string& folder) {
+  // One folder being scanned: its items and the next one to look at.
+  struct Level {
+    std::string path;
     std::vector<FolderItem> items;
-    if (!platform_.ListFolder(folder, &items)) return;
-    for (const FolderItem& item : items) {
-      if (!result_.too_large.empty()) return;
-      std::string full_path = folder + "\\" + item.name;
+    size_t next = 0;
+    bool has_id = false;
+  };
+
+  // Depth first with a stack of its own, so that a deep tree cannot
+  // exhaust the caller's stack: a subfolder is entered when it is met and
+  // the folder's remaining items follow once it is done.
+  void Scan(const std::string& source) {
+    std::vector<Level> stack;
+    Enter(source, !open_folders_.empty(), &stack);
+    while (!stack.empty() && result_.too_large.empty()) {
+      Level& level = stack.back();
+      if (level.next == level.items.size()) {
+        if (level.has_id) open_folders_.pop_back();
+        stack.pop_back();
+        continue;
+      }
+      const FolderItem item = level.items[level.next++];
+      std::string full_path = level.path + "\\" + item.name;
       if (item.is_folder) {
         if (item.name == "." || item.name == "..") continue;
         uint64_t id = 0;
         bool has_id = platform_.Identity(full_path, &id);
         if (has_id && IsOpen(id)) continue;
         if (has_id) open_folders_.push_back(id);
-        Scan(full_path);
-        if (has_id) open_folders_.pop_back();
+        Enter(full_path, has_id, &stack);
         continue;
       }
       if (IsExcluded(full_path, item.name)) continue;
@@ -79,6 +95,15 @@ class Scanner {
       }
       AddFile(full_path, item);
     }
+  }
+
+  // Lists a folder onto the stack; one that cannot be listed adds nothing.
+  void Enter(const std::string& path, bool has_id, std::vector<Level>* stack) {
+    Level level;
+    level.path = path;
+    level.has_id = has_id;
+    if (!platform_.ListFolder(path, &level.items)) level.items.clear();
+    stack->push_back(std::move(level));
   }
 
   void AddFile(const std::string& full_path, const FolderItem& item) {
