@@ -344,9 +344,16 @@ int64_t UnixSeconds(uint64_t ticks) {
   return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
 }
 
-bool DaylightSavingNow() {
+int32_t BaseBiasMinutes() {
   TIME_ZONE_INFORMATION zone;
-  return GetTimeZoneInformation(&zone) == TIME_ZONE_ID_DAYLIGHT;
+  GetTimeZoneInformation(&zone);
+  return zone.Bias;
+}
+
+int32_t DaylightShiftNow() {
+  TIME_ZONE_INFORMATION zone;
+  if (GetTimeZoneInformation(&zone) != TIME_ZONE_ID_DAYLIGHT) return 0;
+  return -zone.DaylightBias * 60;
 }
 
 // ---------------------------------------------------------------- archives

@@ -138,8 +138,11 @@ uint64_t LastWriteTicks(const std::string& path);
 void SetLastWriteTicks(const std::string& path, uint64_t ticks);
 // Seconds since 1970 of a FILETIME.
 int64_t UnixSeconds(uint64_t ticks);
-// True when the system's time zone is in daylight saving now.
-bool DaylightSavingNow();
+// The time zone's base bias in minutes (UTC = local + bias).
+int32_t BaseBiasMinutes();
+// The daylight shift in seconds while daylight saving is in effect now
+// (3600 for one hour), else 0.
+int32_t DaylightShiftNow();
 
 // --- archives, read and made byte by byte
 struct Entry {
