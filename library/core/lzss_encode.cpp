@@ -10,19 +10,23 @@ namespace pbo {
 
 namespace {
 
-constexpr size_t kWindow = 4095;     // farthest distance
-constexpr size_t kVirtual = 18;      // spaces assumed before the input
+constexpr size_t kWindow = 4095;   // farthest distance
+constexpr size_t kVirtual = 18;    // spaces assumed before the input
 constexpr size_t kMinMatch = 3;
 constexpr size_t kMaxMatch = 18;
-constexpr size_t kPadding = 32;      // zeros after the input for word loads
-constexpr int kHashBits = 15;
-constexpr size_t kChainSize = 8192;  // a power of two above the window
+constexpr size_t kPadding = 32;    // zeros after the input for word loads
 
-uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
+// Match search tables. Position q of the working copy (input position
+// q - 18) is entered in two hash chains: one of positions with the same
+// 3-byte prefix hash, one with the same 5-byte prefix hash. Links are
+// distances to the previous position of the chain, kept for the last
+// kRing positions; kNone (or more) means none within the window.
+constexpr int kBits3 = 15;
+constexpr int kBits5 = 14;
+constexpr size_t kRing = 4096;
+constexpr size_t kRingMask = kRing - 1;
+constexpr uint32_t kNone = 0xFFFF;
+constexpr size_t kLongPrefix = 5;
 
 uint64_t Load64(const uint8_t* p) {
   uint64_t v;
@@ -32,119 +36,172 @@ uint64_t Load64(const uint8_t* p) {
 
 // Index of the first differing byte of two little-endian words (x != 0).
 size_t FirstDifferentByte(uint64_t x) {
-  const uint32_t low = static_cast<uint32_t>(x);
-  if (low != 0) return static_cast<size_t>(__builtin_ctz(low)) / 8;
-  return 4 + static_cast<size_t>(__builtin_ctz(static_cast<uint32_t>(x >> 32))) / 8;
+  return static_cast<size_t>(__builtin_ctzll(x)) >> 3;
 }
 
-// Length of the common prefix of a and b, at most m (m <= 24).
-size_t MatchLength(const uint8_t* a, const uint8_t* b, size_t m) {
-  for (size_t off = 0; off < m; off += 8) {
-    const uint64_t x = Load64(a + off) ^ Load64(b + off);
-    if (x != 0) {
-      const size_t k = off + FirstDifferentByte(x);
-      return k < m ? k : m;
-    }
-  }
-  return m;
+template <int kBits>
+uint32_t Hash(uint64_t prefix) {
+  return static_cast<uint32_t>((prefix * 0x9E3779B185EBCA87ull) >> (64 - kBits));
 }
 
-// Match search over hash chains of 3-byte prefixes. It works on a copy of
-// the input with the 18 virtual spaces in front, so that position q of the
-// copy is input position q - 18 and no search needs a special case for them.
-// Every candidate with the same prefix is visited from the nearest to the
-// farthest and judged exactly as the reference rule judges it, so the
-// selected match is the same; the chains only skip candidates that cannot
-// reach length 3.
-class ChainSearch {
+uint16_t Capped(uint32_t distance) {
+  return static_cast<uint16_t>(distance < kNone ? distance : kNone);
+}
+
+class Chains {
  public:
-  ChainSearch(const uint8_t* data, size_t n)
-      : text_(new uint8_t[kVirtual + n + kPadding]),
-        head_(new int32_t[size_t{1} << kHashBits]),
-        prev_(new int32_t[kChainSize]) {
-    std::memset(text_.get(), ' ', kVirtual);
-    std::memcpy(text_.get() + kVirtual, data, n);
-    std::memset(text_.get() + kVirtual + n, 0, kPadding);
-    for (size_t h = 0; h < (size_t{1} << kHashBits); ++h) head_[h] = -1;
+  Chains()
+      : head3_(new int32_t[size_t{1} << kBits3]),
+        head5_(new int32_t[size_t{1} << kBits5]),
+        links_(new uint16_t[2 * kRing]) {
+    for (size_t h = 0; h < (size_t{1} << kBits3); ++h) head3_[h] = -1;
+    for (size_t h = 0; h < (size_t{1} << kBits5); ++h) head5_[h] = -1;
   }
 
-  // Selects the match for input position i with lookahead m (3..18).
-  // @return true with the copy position *q (input position *q - 18) and
-  //         length *k, or false when no candidate reaches length 3.
-  bool Find(size_t i, size_t m, size_t* q_out, size_t* k_out) {
-    const size_t cur = i + kVirtual;
-    Insert(cur);
-    const uint8_t* const text = text_.get();
-    const uint8_t* const look = text + cur;
-    const int32_t low = static_cast<int32_t>(cur > kWindow ? cur - kWindow : 0);
-    const uint32_t prefix = Load32(look) & 0xFFFFFF;
-    size_t best = kMinMatch;
-    int32_t selected = -1;
-    for (int32_t q = head_[Hash(prefix)]; q >= low; q = prev_[q & (kChainSize - 1)]) {
-      const uint8_t* cand = text + q;
-      // A candidate matters only if it reaches the best length so far.
-      if (cand[best - 1] != look[best - 1]) continue;
-      if ((Load32(cand) & 0xFFFFFF) != prefix) continue;
-      const size_t k = MatchLength(cand, look, m);
-      if (k >= best) {
-        best = k;
-        selected = q;
-        if (k == m) break;
-      }
-    }
-    if (selected < 0) return false;
-    *q_out = static_cast<size_t>(selected);
-    *k_out = best;
-    return true;
-  }
+  // Raw views for the hot loop (kept in locals so that the output's byte
+  // stores cannot make the compiler reload them).
+  int32_t* head3() { return head3_.get(); }
+  int32_t* head5() { return head5_.get(); }
+  uint16_t* link3() { return links_.get(); }
+  uint16_t* link5() { return links_.get() + kRing; }
 
  private:
-  static uint32_t Hash(uint32_t prefix) {
-    return (prefix * 0x9E3779B1u) >> (32 - kHashBits);
-  }
+  std::unique_ptr<int32_t[]> head3_;
+  std::unique_ptr<int32_t[]> head5_;
+  std::unique_ptr<uint16_t[]> links_;
+};
 
-  // Enters every copy position below `end` into its chain.
-  void Insert(size_t end) {
-    const uint8_t* const text = text_.get();
-    for (; inserted_ < end; ++inserted_) {
-      const uint32_t h = Hash(Load32(text + inserted_) & 0xFFFFFF);
-      prev_[inserted_ & (kChainSize - 1)] = head_[h];
-      head_[h] = static_cast<int32_t>(inserted_);
+struct Keys {
+  uint32_t h3;
+  uint32_t h5;
+};
+
+// Hashes of the prefixes of the 8 bytes `v` (little-endian) at a position.
+Keys KeysOf(uint64_t v) {
+  return {Hash<kBits3>(v & 0xFFFFFFull), Hash<kBits5>(v & 0xFFFFFFFFFFull)};
+}
+
+// Common prefix length of the candidate at `cand` and the lookahead whose
+// first three words are look0..look2, at most m.
+inline size_t MatchLength(const uint8_t* cand, uint64_t look0, uint64_t look1,
+                          uint64_t look2, size_t m) {
+  const uint64_t x = Load64(cand) ^ look0;
+  size_t k = x != 0 ? FirstDifferentByte(x) : 8;
+  if (__builtin_expect(k == 8, 0)) {
+    const uint64_t y = Load64(cand + 8) ^ look1;
+    if (y != 0) {
+      k = 8 + FirstDifferentByte(y);
+    } else {
+      const uint64_t z = Load64(cand + 16) ^ look2;
+      k = z != 0 ? 16 + FirstDifferentByte(z) : 24;
     }
   }
-
-  std::unique_ptr<uint8_t[]> text_;
-  std::unique_ptr<int32_t[]> head_;
-  std::unique_ptr<int32_t[]> prev_;
-  size_t inserted_ = 0;
-};
+  return k < m ? k : m;
+}
 
 }  // namespace
 
+// The search works on a copy of the input with the 18 virtual spaces in
+// front, so that position q of the copy is input position q - 18 and no
+// comparison needs a special case for them.
+//
+// Only candidates that share the lookahead's first 3 bytes can be selected,
+// and they are all on the lookahead's 3-byte chain, nearest first. Each is
+// judged as the reference rule judges it (taken when at least as long as
+// the best so far, the search ends on a full-length one), so the selection
+// is the same. Once a candidate matches 5 bytes, every farther candidate
+// that can still be taken shares those 5 bytes, so the walk continues on
+// the 5-byte chain from that candidate and skips the shorter ones.
 std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
                                    EncodeProgress* progress) {
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[kVirtual + n + kPadding]);
+  uint8_t* const text = copy.get();
+  std::memset(text, ' ', kVirtual);
+  std::memcpy(text + kVirtual, data, n);
+  std::memset(text + kVirtual + n, 0, kPadding);
+
+  Chains chains;
+  int32_t* const head3 = chains.head3();
+  int32_t* const head5 = chains.head5();
+  uint16_t* const link3 = chains.link3();
+  uint16_t* const link5 = chains.link5();
+  auto insert = [=](int32_t q, Keys keys) {
+    const size_t slot = static_cast<size_t>(q) & kRingMask;
+    const int32_t prev = head3[keys.h3];
+    link3[slot] = Capped(static_cast<uint32_t>(q - prev));
+    head3[keys.h3] = q;
+    link5[slot] = Capped(static_cast<uint32_t>(q - head5[keys.h5]));
+    head5[keys.h5] = q;
+  };
+  for (int32_t q = 0; q < static_cast<int32_t>(kVirtual); ++q) insert(q, KeysOf(Load64(text + q)));
+
   // Worst case: every group holds eight literals and its flag byte.
   std::vector<uint8_t> out(n + (n + 7) / 8 + 4);
   uint8_t* const base = out.data();
   size_t o = 0;
-  ChainSearch search(data, n);
   size_t i = 0;
   while (i < n) {
     const size_t flag_pos = o++;
     unsigned flags = 0;
     for (unsigned bit = 1; bit != 0x100 && i < n; bit <<= 1) {
-      size_t q;
-      size_t k;
-      if (n - i >= kMinMatch &&
-          search.Find(i, n - i < kMaxMatch ? n - i : kMaxMatch, &q, &k)) {
-        const size_t d = i + kVirtual - q;
-        base[o++] = static_cast<uint8_t>(d);
-        base[o++] = static_cast<uint8_t>(((d >> 8) << 4) | (k - kMinMatch));
-        i += k;
-      } else {
+      const size_t left = n - i;
+      if (left < kMinMatch) {
         flags |= bit;
         base[o++] = data[i++];
+        continue;
       }
+      const size_t m = left < kMaxMatch ? left : kMaxMatch;
+      const int32_t cur = static_cast<int32_t>(i + kVirtual);
+      const int32_t low = cur > static_cast<int32_t>(kWindow) ? cur - static_cast<int32_t>(kWindow) : 0;
+      const uint8_t* const look = text + cur;
+      const uint64_t look0 = Load64(look);
+      const uint64_t look1 = Load64(look + 8);
+      const uint64_t look2 = Load64(look + 16);
+      const Keys keys = KeysOf(look0);
+
+      size_t best = kMinMatch;
+      int32_t selected = -1;
+      // A candidate at least this long ends the 3-byte walk: it is either
+      // full length (the search ends) or long enough for the 5-byte chain.
+      const size_t stop = m < kLongPrefix ? m : kLongPrefix;
+      int32_t long_from = -1;
+      auto judge = [&](int32_t q) {
+        const size_t k = MatchLength(text + q, look0, look1, look2, m);
+        const bool take = k >= best;
+        best = take ? k : best;
+        selected = take ? q : selected;
+        return k >= stop;
+      };
+      for (int32_t q = head3[keys.h3]; q >= low; q -= link3[static_cast<size_t>(q) & kRingMask]) {
+        if (__builtin_expect(judge(q), 0)) {
+          long_from = q;
+          break;
+        }
+      }
+      if (long_from >= 0 && best < m) {
+        for (int32_t q = long_from - link5[static_cast<size_t>(long_from) & kRingMask];
+             q >= low; q -= link5[static_cast<size_t>(q) & kRingMask]) {
+          const size_t k = MatchLength(text + q, look0, look1, look2, m);
+          const bool take = k >= best;
+          best = take ? k : best;
+          selected = take ? q : selected;
+          if (__builtin_expect(k == m, 0)) break;
+        }
+      }
+      insert(cur, keys);
+
+      if (selected < 0) {
+        flags |= bit;
+        base[o++] = data[i++];
+        continue;
+      }
+      const size_t d = static_cast<size_t>(cur - selected);
+      base[o++] = static_cast<uint8_t>(d);
+      base[o++] = static_cast<uint8_t>(((d >> 8) << 4) | (best - kMinMatch));
+      // Positions inside the match become candidates for later searches.
+      for (int32_t q = cur + 1; q < cur + static_cast<int32_t>(best); ++q)
+        insert(q, KeysOf(Load64(text + q)));
+      i += best;
     }
     base[flag_pos] = static_cast<uint8_t>(flags);
     if (progress != nullptr) progress->OnGroupEnd(i);
@@ -157,7 +214,7 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
 int32_t FindMatch(const uint8_t* data, size_t n, size_t i, size_t m) {
   // The reference rule, literally: every window position from the nearest
   // to the farthest, with no index. CompressBlock selects the same matches
-  // through ChainSearch; this one stays as the definition they agree with.
+  // through hash chains; this one stays as the definition they agree with.
   auto byte = [data](int64_t x) -> uint8_t { return x < 0 ? ' ' : data[x]; };
   (void)n;
   const int64_t pos = static_cast<int64_t>(i);

@@ -1,0 +1,130 @@
+// Encoder and decoder throughput per data class, and the speed of the
+// literal window search (FindMatch) on a smaller slice for comparison.
+// Run: build/native/bench/codec/codec_bench
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "core/byte_reader.h"
+#include "core/lzss_decode.h"
+#include "core/lzss_encode.h"
+#include "corpus.h"
+
+namespace {
+
+using pbo_bench::Corpus;
+
+constexpr size_t kCorpusSize = 4 << 20;
+constexpr size_t kSliceSize = 48 << 10;
+
+const std::vector<uint8_t>& Data(Corpus c) {
+  static std::vector<uint8_t> cache[5];
+  std::vector<uint8_t>& v = cache[static_cast<int>(c)];
+  if (v.empty()) v = pbo_bench::MakeCorpus(c, kCorpusSize);
+  return v;
+}
+
+const std::vector<uint8_t>& Packed(Corpus c) {
+  static std::vector<uint8_t> cache[5];
+  std::vector<uint8_t>& v = cache[static_cast<int>(c)];
+  if (v.empty()) v = pbo::CompressBlock(Data(c).data(), Data(c).size());
+  return v;
+}
+
+// The encoder the way the search rule is written: FindMatch at every item.
+std::vector<uint8_t> LiteralCompress(const uint8_t* data, size_t n) {
+  std::vector<uint8_t> out;
+  size_t i = 0;
+  while (i < n) {
+    const size_t flag_pos = out.size();
+    out.push_back(0xFF);
+    unsigned flags = 0;
+    for (unsigned bit = 1; bit != 0x100 && i < n; bit <<= 1) {
+      const int32_t code = n - i >= 3 ? pbo::FindMatch(data, n, i, n - i < 18 ? n - i : 18) : -1;
+      if (code == -1) {  // other negative codes are matches into the virtual spaces
+        flags |= bit;
+        out.push_back(data[i++]);
+        continue;
+      }
+      int32_t p;
+      int32_t k;
+      pbo::SplitMatch(code, &p, &k);
+      const size_t d = static_cast<size_t>(static_cast<int64_t>(i) - p);
+      out.push_back(static_cast<uint8_t>(d));
+      out.push_back(static_cast<uint8_t>(((d >> 8) << 4) | static_cast<size_t>(k - 3)));
+      i += static_cast<size_t>(k);
+    }
+    out[flag_pos] = static_cast<uint8_t>(flags);
+  }
+  uint32_t sum = 0;
+  for (size_t k = 0; k < n; ++k) sum += data[k];
+  for (int b = 0; b < 4; ++b) out.push_back(static_cast<uint8_t>(sum >> (8 * b)));
+  return out;
+}
+
+void Encode(benchmark::State& state, Corpus c) {
+  const std::vector<uint8_t>& in = Data(c);
+  size_t packed = 0;
+  for (auto _ : state) {
+    std::vector<uint8_t> out = pbo::CompressBlock(in.data(), in.size());
+    packed = out.size();
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.size()));
+  state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(in.size());
+}
+
+void Decode(benchmark::State& state, Corpus c) {
+  const std::vector<uint8_t>& in = Data(c);
+  const std::vector<uint8_t>& packed = Packed(c);
+  std::vector<uint8_t> out;
+  for (auto _ : state) {
+    pbo::ByteReader reader(packed.data(), packed.size());
+    const pbo::DecodeResult r =
+        pbo::DecodeEntry(reader, static_cast<int32_t>(in.size()), &out);
+    if (!r.checksum_matches() || out.size() != in.size()) {
+      state.SkipWithError("decoded data differs");
+      break;
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.size()));
+}
+
+// Encodes a slice with the literal search and with CompressBlock; the two
+// outputs must be the same. Reports the literal search's speed.
+void LiteralSearch(benchmark::State& state, Corpus c) {
+  const uint8_t* in = Data(c).data();
+  const std::vector<uint8_t> fast = pbo::CompressBlock(in, kSliceSize);
+  for (auto _ : state) {
+    std::vector<uint8_t> out = LiteralCompress(in, kSliceSize);
+    if (out != fast) {
+      state.SkipWithError("literal search and CompressBlock differ");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSliceSize));
+}
+
+int Register() {
+  for (Corpus c : pbo_bench::kCorpora) {
+    const std::string name = pbo_bench::CorpusName(c);
+    benchmark::RegisterBenchmark(("Encode/" + name).c_str(), Encode, c)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("Decode/" + name).c_str(), Decode, c)->Unit(benchmark::kMillisecond);
+  }
+  for (Corpus c : pbo_bench::kCorpora) {
+    const std::string name = pbo_bench::CorpusName(c);
+    benchmark::RegisterBenchmark(("LiteralSearch/" + name).c_str(), LiteralSearch, c)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+  }
+  return 0;
+}
+
+const int kRegistered = Register();
+
+}  // namespace
+
+BENCHMARK_MAIN();
