@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "fixture.h"
@@ -203,6 +204,21 @@ bool InstallerDriver::RunUntil(const std::string& line,
     }
     if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) return false;
     Sleep(50);
+  }
+  return false;
+}
+
+bool InstallerDriver::WaitForProgress(const std::string& status, int low, int high,
+                                      DWORD timeout_ms) {
+  // Texts of another process's windows are read from the system's copy,
+  // without waiting for the installer's thread.
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeout_ms) {
+    if (TitleOf(GetDlgItem(main_, 103)) == status) {
+      const int percent = std::atoi(TitleOf(GetDlgItem(main_, 104)).c_str());
+      if (percent >= low && percent <= high) return true;
+    }
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) return false;
   }
   return false;
 }

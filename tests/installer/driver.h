@@ -42,6 +42,16 @@ class InstallerDriver {
   // Lines of the event log so far.
   std::vector<std::string> Events() const;
 
+  // Watches the status line and the percentage label without pausing until
+  // the status reads `status` and the percentage lies in [low, high].
+  // @return false on timeout.
+  bool WaitForProgress(const std::string& status, int low, int high, DWORD timeout_ms);
+
+  // Stops and restarts the installer's user-interface thread, e.g. to hold
+  // a moment of a run still for a screenshot.
+  void Suspend() { SuspendThread(process_.hThread); }
+  void Resume() { ResumeThread(process_.hThread); }
+
   // Closes the main window and waits for the process to end.
   // @return the exit code, or -1 if it did not end.
   int Close();
