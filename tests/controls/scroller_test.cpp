@@ -164,6 +164,9 @@ TEST_F(ScrollerTest, SetTextKeepsTheFirst8191Characters) {
   EXPECT_STREQ(state_->text, "short");
   SetWindowTextA(scroller_, "");
   EXPECT_STREQ(state_->text, "");
+  SetWindowTextA(scroller_, "before");
+  SendMessageA(scroller_, WM_SETTEXT, 0, 0);  // no text at all clears it
+  EXPECT_STREQ(state_->text, "");
 }
 
 TEST_F(ScrollerTest, OnlyTickAndSetFontWithRedrawRequestARepaint) {
