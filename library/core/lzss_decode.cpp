@@ -13,7 +13,10 @@ namespace {
 constexpr size_t kMaxGroupInput = 17;    // flag byte + 8 references
 constexpr size_t kMaxGroupOutput = 144;  // 8 references of 18 bytes
 constexpr size_t kMaxDistance = 4095;
-constexpr size_t kCopySlack = 16;  // word copies may write this far past a group
+constexpr size_t kCopySlack = 32;  // word copies may write this far past a group
+// Input the fast decoder wants buffered: a whole group, plus the 24-byte
+// read of a literal at the group's last item.
+constexpr size_t kFastInput = kMaxGroupInput + 24;
 constexpr int kProgressStep = 1000;
 
 uint64_t Load64(const uint8_t* p) {
@@ -90,9 +93,62 @@ class ProgressClock {
   int remainder_;
 };
 
+// Appends a back reference whose distance is below 16 at op (op - distance
+// lies within the output): word copies where each word's source lies
+// wholly before its target, a fill for distance 1, bytes otherwise.
+inline void CopyNear(uint8_t* op, size_t distance, size_t length) {
+  const uint8_t* src = op - distance;
+  if (distance >= 8) {
+    Store64(op, Load64(src));
+    Store64(op + 8, Load64(src + 8));
+    Store64(op + 16, Load64(src + 16));
+  } else if (distance == 1) {
+    std::memset(op, src[0], length);
+  } else {
+    for (size_t j = 0; j < length; ++j) op[j] = src[j];
+  }
+}
+
+// Decodes the eight items of one group at *ip_io to *op_io, with room for
+// 24-byte over-reads and over-writes. The choice between a literal and a
+// reference is made without branches: both are a 24-byte copy, from the
+// input or from the output. References nearer than 16 bytes take CopyNear.
+// @return false on a reference with distance 0 (the pointers are then
+//         somewhere inside the group).
+inline bool DecodeGroupItems(unsigned flags, const uint8_t** ip_io, uint8_t** op_io) {
+  const uint8_t* ip = *ip_io;
+  uint8_t* op = *op_io;
+  for (int item = 0; item < 8; ++item, flags >>= 1) {
+    const size_t literal = flags & 1;
+    const size_t distance = ip[0] | (size_t{ip[1]} & 0xF0) << 4;
+    const size_t length = (ip[1] & 0x0F) + 3;
+    if (__builtin_expect((distance | (literal << 12)) < 16, 0)) {  // a reference nearer than 16
+      if (distance == 0) return false;
+      CopyNear(op, distance, length);
+      op += length;
+      ip += 2;
+      continue;
+    }
+    const uintptr_t pick = uintptr_t{0} - literal;  // all ones for a literal
+    const uint8_t* const src = reinterpret_cast<const uint8_t*>(
+        (reinterpret_cast<uintptr_t>(ip) & pick) |
+        (reinterpret_cast<uintptr_t>(op - distance) & ~pick));
+    std::memcpy(op, src, 16);
+    Store64(op + 16, Load64(src + 16));
+    op += (length & ~pick) | (1 & pick);
+    ip += 2 - literal;
+  }
+  *ip_io = ip;
+  *op_io = op;
+  return true;
+}
+
 // Decodes whole groups without per-item checks while the input holds a full
-// group, the output is far enough from its start that no reference reaches
-// before it, and far enough from the original size that no group reaches it.
+// group and the over-read of its last item, the output is far enough from
+// its start that no reference reaches before it, and far enough from the
+// original size that no group reaches it. Every item copies 24 bytes: a
+// literal from the input, a reference from the output; the surplus is
+// overwritten by the next item or lies in the output's slack.
 // @return false when a reference with distance 0 was met; the reader then
 //         stands at that group's flag byte for the checked decoder to report.
 bool DecodeFastGroups(ByteReader& in, Output& output, size_t target, size_t* pos_io,
@@ -100,11 +156,11 @@ bool DecodeFastGroups(ByteReader& in, Output& output, size_t target, size_t* pos
   size_t pos = *pos_io;
   bool ok = true;
   while (pos >= kMaxDistance && target - pos > kMaxGroupOutput) {
-    const size_t avail = in.Ensure(kMaxGroupInput);
-    if (avail < kMaxGroupInput) break;
+    const size_t avail = in.Ensure(kFastInput);
+    if (avail < kFastInput) break;
     output.Reserve(pos, kMaxGroupOutput, avail);
     const uint8_t* ip = in.data();
-    const uint8_t* const ip_end = ip + avail - kMaxGroupInput;  // last safe group start
+    const uint8_t* const ip_end = ip + avail - kFastInput;  // last safe group start
     uint8_t* const base = output.data();
     // Groups fit while the output has room for one more with its slack.
     const size_t room_end =
@@ -118,35 +174,11 @@ bool DecodeFastGroups(ByteReader& in, Output& output, size_t target, size_t* pos
         std::memcpy(op, ip, 8);
         ip += 8;
         op += 8;
-      } else {
-        for (unsigned bit = 1; bit != 0x100; bit <<= 1) {
-          if (flags & bit) {
-            *op++ = *ip++;
-            continue;
-          }
-          const size_t distance = ip[0] | (size_t{ip[1]} & 0xF0) << 4;
-          const size_t length = (ip[1] & 0x0F) + 3;
-          ip += 2;
-          if (distance >= 8) {
-            // Word copies: each word's source lies wholly before its target.
-            const uint8_t* src = op - distance;
-            Store64(op, Load64(src));
-            Store64(op + 8, Load64(src + 8));
-            if (length > 16) Store64(op + 16, Load64(src + 16));
-          } else if (distance == 1) {
-            std::memset(op, op[-1], length);
-          } else if (distance != 0) {
-            const uint8_t* src = op - distance;
-            for (size_t j = 0; j < length; ++j) op[j] = src[j];
-          } else {
-            ip = group_start;
-            op = base + group_pos;
-            ok = false;
-            break;
-          }
-          op += length;
-        }
-        if (!ok) break;
+      } else if (!DecodeGroupItems(flags, &ip, &op)) {
+        ip = group_start;
+        op = base + group_pos;
+        ok = false;
+        break;
       }
       pos = static_cast<size_t>(op - base);
       clock.GroupEnd(pos - group_pos, pos);
