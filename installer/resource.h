@@ -18,9 +18,9 @@
 #define IDC_INFO_NOTE -1         // the two notice lines
 
 // The link shown in the readme window; its label and its target.
-#define INFO_LINK_ADDRESS "http://www.example.org/"
-#define INFO_TOOL_LINE "Installer made with pbokit texinstall"
-#define INFO_NOTICE_LINE "(c) 2003-2026 The Nature Pack team. All rights reserved."
+#define INFO_LINK_ADDRESS "http://www.example.org/pbokit/"
+#define INFO_TOOL_LINE "Built with MinGW-w64 GCC"
+#define INFO_NOTICE_LINE "Copyright (c) 2026 the pbokit project. All rights reserved."
 
 // Pictures.
 #define IDB_PREVIEW 104          // 353 x 129 preview picture
