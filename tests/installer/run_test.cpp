@@ -76,6 +76,7 @@ class RunTest : public ::testing::Test {
 
   // Starts the installer, presses install, answers the file dialog with
   // `choice` (empty: cancel) and waits for "Status: Done"; then closes it.
+  // The percentage label's last text is kept in percent_after_.
   Lines Run(const std::string& choice) {
     fixture::InstallerDriver& driver = Driver();
     EXPECT_TRUE(driver.Start());
@@ -83,6 +84,13 @@ class RunTest : public ::testing::Test {
     EXPECT_TRUE(driver.RunUntil("status Status: Done",
                                 [&] { driver.AnswerFileDialog(choice); }));
     const Lines events = driver.Events();
+    // Status and percentage are greyed again once the run is over.
+    const HWND main = driver.main_window();
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, 103)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, 104)));
+    char percent[32] = {};
+    GetWindowTextA(GetDlgItem(main, 104), percent, sizeof(percent));
+    percent_after_ = percent;
     EXPECT_EQ(driver.Close(), 0);
     for (const std::string& e : events) std::printf("  event: %s\n", e.c_str());
     return events;
@@ -105,6 +113,7 @@ class RunTest : public ::testing::Test {
   std::vector<Entry> original_;
   Bytes archive_bytes_;
   std::unique_ptr<fixture::InstallerDriver> driver_;
+  std::string percent_after_;
 };
 
 TEST_F(RunTest, PatchesTheChosenArchiveAndKeepsTheOldOneAsBackup) {
@@ -116,6 +125,7 @@ TEST_F(RunTest, PatchesTheChosenArchiveAndKeepsTheOldOneAsBackup) {
                    "Status: Done"}));
   EXPECT_EQ(Boxes(events), Lines());
   EXPECT_EQ(FileDialogs(events), 1);
+  EXPECT_EQ(percent_after_, "100 %");  // the library's last text stays
 
   Bytes backup, patched;
   ASSERT_TRUE(fixture::ReadWhole(game_ + "O.pbo.bak", &backup));
@@ -255,21 +265,39 @@ TEST_F(RunTest, SecondPressDuringARunStartsNothing) {
   ExpectTemporaryFoldersGone();
 }
 
-TEST_F(RunTest, LibraryThatCannotBeLoadedGivesItsBoxThenCode2) {
-  // A broken "pbokit.dll" beside the installer comes first in the search
-  // order, so the copy written to the system folder is never reached.
-  const std::string app = scratch_.Make("app\\");
-  ASSERT_TRUE(CopyFileA(exe_.c_str(), (app + "texinstall.exe").c_str(), FALSE));
-  ASSERT_TRUE(fixture::WriteWhole(app + "pbokit.dll", Bytes(300, 'x')));
-  exe_ = app + "texinstall.exe";
-  const Lines events = Run(game_ + "O.pbo");
-  EXPECT_EQ(Boxes(events),
-            Lines({"dialog Error|DLL not found : pbokit.dll", kCode2}));
-  EXPECT_EQ(Statuses(events),
-            Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
-                   "Status: Deleting temporary files", "Status: Done"}));
-  ExpectArchiveUntouched();
-  ExpectTemporaryFoldersGone();
+TEST_F(RunTest, LibraryThatCannotBeBoundGivesItsBoxThenCode2) {
+  // A "pbokit.dll" beside the installer comes first in the search order, so
+  // the copy written to the system folder is never reached.
+  Bytes other_library;
+  ASSERT_TRUE(fixture::ReadWhole(fixture::FromHost(EVENT_HOOK_DLL), &other_library));
+  struct Case {
+    const char* what;
+    Bytes library;
+    const char* box;
+  };
+  const Case cases[] = {
+      {"not a library", Bytes(300, 'x'), "dialog Error|DLL not found : pbokit.dll"},
+      {"a library without the export", other_library,
+       "dialog Error|Function not found : _DecompressPbo"},
+  };
+  for (size_t i = 0; i < 2; ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.what);
+    const std::string app = scratch_.Make("app" + std::to_string(i) + "\\");
+    ASSERT_TRUE(CopyFileA(fixture::FromHost(TEXINSTALL_EXE).c_str(),
+                          (app + "texinstall.exe").c_str(), FALSE));
+    ASSERT_TRUE(fixture::WriteWhole(app + "pbokit.dll", c.library));
+    exe_ = app + "texinstall.exe";
+    driver_.reset();
+    DeleteFileA((scratch_.path() + "\\events.log").c_str());
+    const Lines events = Run(game_ + "O.pbo");
+    EXPECT_EQ(Boxes(events), Lines({c.box, kCode2}));
+    EXPECT_EQ(Statuses(events),
+              Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                     "Status: Deleting temporary files", "Status: Done"}));
+    ExpectArchiveUntouched();
+    ExpectTemporaryFoldersGone();
+  }
 }
 
 TEST_F(RunTest, UnwritableLibraryFileGivesCode1AfterThePayloadAndDeletesNothing) {
@@ -310,11 +338,46 @@ TEST_F(RunTest, CutOffTemporaryFolderWritesAndDeletesNothing) {
             Lines({"Status: Idle", "Status: Extracting resources", "Status: Done"}));
   const Lines boxes = Boxes(events);
   ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0],
+            "dialog Error|The temporary folder or the system folder could not be found.");
   EXPECT_EQ(boxes[1], "dialog Error|Error occured during patching. Errorcode=1");
   ExpectArchiveUntouched();
   // Nothing was written relative to the current folders either.
   EXPECT_FALSE(fixture::Exists("extract"));
   EXPECT_FALSE(fixture::Exists(scratch_.path() + "\\app"));
+}
+
+TEST_F(RunTest, MainWindowIgnoresEnterAndEscapeAndWaitsForTheReadme) {
+  fixture::InstallerDriver& driver = Driver();
+  ASSERT_TRUE(driver.Start());
+  const HWND main = driver.main_window();
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, 103)));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, 104)));
+  char text[64] = {};
+  GetWindowTextA(GetDlgItem(main, 104), text, sizeof(text));
+  EXPECT_STREQ(text, "0 %");
+
+  // Escape and Enter reach the window as commands 2 and 1; it stays open.
+  SendMessageA(main, WM_COMMAND, IDCANCEL, 0);
+  SendMessageA(main, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(IsWindow(main));
+  EXPECT_TRUE(IsWindowVisible(main));
+
+  // The readme button opens the readme window modally over the main window.
+  driver.Press(105);
+  HWND readme = nullptr;
+  for (int i = 0; i < 100 && readme == nullptr; ++i) {
+    Sleep(100);
+    readme = FindWindowA(nullptr, "! --> Readme First <-- !");
+  }
+  ASSERT_NE(readme, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(main));
+  PostMessageA(readme, WM_CLOSE, 0, 0);
+  for (int i = 0; i < 100 && IsWindow(readme); ++i) Sleep(100);
+  EXPECT_FALSE(IsWindow(readme));
+  EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_EQ(driver.Close(), 0);
+  EXPECT_EQ(Statuses(driver.Events()), Lines({"Status: Idle"}));
 }
 
 }  // namespace
