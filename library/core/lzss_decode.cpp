@@ -28,8 +28,10 @@ uint64_t Load64(const uint8_t* p) {
 void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 
 // The output buffer of one entry. Its size runs ahead of the bytes produced
-// (`pos`); it grows geometrically, but never beyond the original size, nor
-// further ahead of the produced bytes than the buffered input can fill.
+// (`pos`) and grows to twice the bytes produced, or to what the buffered
+// input (up to 64 KiB of it) can fill, whichever is more; never beyond the
+// original size and its copy slack. A forged original size therefore costs
+// memory only in proportion to the data actually decoded.
 class Output {
  public:
   Output(std::vector<uint8_t>* out, size_t target) : out_(out), target_(target) {
@@ -149,9 +151,9 @@ inline bool DecodeGroupItems(unsigned flags, const uint8_t** ip_io, uint8_t** op
 // original size that no group reaches it. Every item copies 24 bytes: a
 // literal from the input, a reference from the output; the surplus is
 // overwritten by the next item or lies in the output's slack.
-// @return false when a reference with distance 0 was met; the reader then
-//         stands at that group's flag byte for the checked decoder to report.
-bool DecodeFastGroups(ByteReader& in, Output& output, size_t target, size_t* pos_io,
+// A group with a reference of distance 0 is left unread, the reader at its
+// flag byte, for the checked decoder to meet and report.
+void DecodeFastGroups(ByteReader& in, Output& output, size_t target, size_t* pos_io,
                       ProgressClock& clock) {
   size_t pos = *pos_io;
   bool ok = true;
@@ -187,7 +189,6 @@ bool DecodeFastGroups(ByteReader& in, Output& output, size_t target, size_t* pos
     if (!ok) break;
   }
   *pos_io = pos;
-  return ok;
 }
 
 }  // namespace
@@ -212,17 +213,18 @@ DecodeResult DecodeEntry(ByteReader& in, int32_t original_size,
                          std::vector<uint8_t>* out, DecodeProgress* progress,
                          int64_t done_before) {
   DecodeResult result;
-  const size_t target = original_size > 0 ? static_cast<size_t>(original_size) : 0;
+  out->clear();
+  // An empty file has no entry data at all: no group and no checksum.
+  if (original_size <= 0) return result;
+  const size_t target = static_cast<size_t>(original_size);
   Output output(out, target);
   ProgressClock clock(progress, done_before);
   size_t pos = 0;
 
   while (pos < target && result.status == DecodeStatus::kOk) {
-    // When the fast decoder stops at a bad reference, the checked decoder
-    // below meets it again and reports it.
     DecodeFastGroups(in, output, target, &pos, clock);
-    if (pos == target) break;
-    // One group with every item checked.
+    // One group with every item checked: near the output's start or end,
+    // at the end of the input, or at a bad reference.
     uint8_t flags;
     if (!in.ReadByte(&flags)) {
       result.status = DecodeStatus::kTruncatedData;

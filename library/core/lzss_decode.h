@@ -39,14 +39,18 @@ struct DecodeResult {
   }
 };
 
-// Decodes one compressed entry of `original_size` (> 0) bytes from `in`,
+// Decodes one compressed entry of `original_size` bytes from `in`,
 // replacing the contents of `out`. Consumes exactly the entry's groups and
 // its checksum; on a failure the reader stops where the fault was found and
 // `out` holds what was decoded up to it. Back references to positions before
-// the output's start yield spaces (legal data). The output never grows far
-// beyond what the consumed input can produce (at most 144 bytes per 17), so a
-// forged original size costs no memory. `progress` may be null.
-// @return the status and both checksums.
+// the output's start yield spaces (legal data). An original size of 0 or less
+// reads nothing and gives an empty output with kOk (an empty file has no
+// entry data). The output's memory grows only with the decoded bytes (at
+// most 144 per 17 input bytes), so a forged original size costs nothing.
+// Never reads or writes out of bounds and always ends: every fault gives a
+// status other than kOk. `progress` may be null.
+// @return the status and both checksums; a mismatch of the checksums with
+//         kOk is for the caller to report.
 DecodeResult DecodeEntry(ByteReader& in, int32_t original_size,
                          std::vector<uint8_t>* out,
                          DecodeProgress* progress = nullptr,

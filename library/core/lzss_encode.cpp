@@ -114,6 +114,7 @@ inline size_t MatchLength(const uint8_t* cand, uint64_t look0, uint64_t look1,
 // the 5-byte chain from that candidate and skips the shorter ones.
 std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
                                    EncodeProgress* progress) {
+  if (n == 0) return {};  // an empty file has no entry data, not even a checksum
   std::unique_ptr<uint8_t[]> copy(new uint8_t[kVirtual + n + kPadding]);
   uint8_t* const text = copy.get();
   std::memset(text, ' ', kVirtual);

@@ -14,17 +14,23 @@ class EncodeProgress {
   virtual void OnGroupEnd(size_t encoded) = 0;
 };
 
-// Encodes n >= 1 bytes at data into the data of a compressed entry: all
-// groups, then the 4-byte entry checksum. `progress` may be null.
-// The output is byte for byte the one the reference search rule gives.
-// @return the entry data; its length is the entry's data size.
+// Encodes n bytes at data into the data of a compressed entry: all groups,
+// then the 4-byte entry checksum. `progress` may be null. The output is
+// byte for byte the one that greedy encoding with FindMatch gives.
+// @return the entry data; its length is the entry's data size. For n == 0
+//         it is empty (an empty file has no entry data).
 std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
                                    EncodeProgress* progress = nullptr);
 
-// Reference match search at position i with lookahead length m
-// (3 <= m <= 18, m <= n - i): scans positions i-1 down to max(i-4095, -18),
-// byte(x) being a space for x < 0.
-// @return p * 100 + k for the selected match (p may be negative), or -1.
+// The match search rule, implemented literally (no index; CompressBlock uses
+// a fast search that selects the same matches): at position i with
+// lookahead length m (3 <= m <= 18, m <= n - i) it scans positions i-1 down
+// to max(i-4095, -18), byte(x) being a space for x < 0, and takes each
+// candidate of at least 3 and at least the best length so far, stopping at
+// the first of length m. So the nearest full-length match wins, otherwise
+// the farthest of the longest.
+// @return p * 100 + k for the selected match (p may be negative, so the
+//         number may be negative without meaning "none"), or -1 for none.
 int32_t FindMatch(const uint8_t* data, size_t n, size_t i, size_t m);
 
 // Splits FindMatch's number: the division rounds towards minus infinity.

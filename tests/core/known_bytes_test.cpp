@@ -102,10 +102,12 @@ TEST(KnownBytes, EveryExampleGivesItsExactBytes) {
         0x05, 0x5A, 0x0F, 0x01, 0x65, 0x98, 0x07, 0, 0}},
       {"eight literals keep flag FF", Op::kEncode, Text("abcdefgh"),
        {0xFF, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x24, 0x03, 0, 0}},
+      {"an empty file has no entry data", Op::kEncode, {}, {}},
       {"a ninth byte starts a group 01", Op::kEncode, Text("abcdefghi"),
        {0xFF, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x01, 0x69, 0x8D, 0x03, 0, 0}},
 
       // Decoder inputs.
+      {"original size 0 reads nothing", Op::kDecode, {}, {}, 0},
       {"distance 1 length 18 from nothing: 18 spaces", Op::kDecode,
        {0x00, 0x01, 0x0F, 0x40, 0x02, 0, 0}, Repeat(' ', 18), 18},
       {"ab, then distance 2 length 5", Op::kDecode,
