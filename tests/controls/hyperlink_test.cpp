@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "controls/AboutScroller.h"
 #include "controls/HyperLink.h"
+#include "controls/controls.h"
 #include "screen.h"
 
 namespace {
@@ -208,11 +210,23 @@ TEST(ControlClasses, RegisteredWithTheirClassValues) {
   WNDCLASSEXA stat = {}, scroller = {};
   stat.cbSize = scroller.cbSize = sizeof stat;
   ASSERT_TRUE(GetClassInfoExA(nullptr, "STATIC", &stat));
-  ASSERT_TRUE(GetClassInfoExA(self, "TAboutScroller", &scroller));
+  ASSERT_TRUE(GetClassInfoExA(self, ABOUT_SCROLLER_CLASS, &scroller));
   EXPECT_EQ(scroller.style, stat.style);
   EXPECT_EQ(scroller.hCursor, stat.hCursor);
   EXPECT_EQ(scroller.cbWndExtra, 0);
   EXPECT_EQ(scroller.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+}
+
+// At program end the scrolling text's class goes; the link's class stays.
+TEST(ControlClasses, UnregisterRemovesOnlyTheScrollerClass) {
+  HINSTANCE self = GetModuleHandleA(nullptr);
+  WNDCLASSEXA info = {};
+  info.cbSize = sizeof info;
+  UnregisterControlClasses(self);
+  EXPECT_FALSE(GetClassInfoExA(self, ABOUT_SCROLLER_CLASS, &info));
+  EXPECT_TRUE(GetClassInfoExA(self, HYPERLINK_CLASS, &info));
+  RegisterControlClasses(self);
+  EXPECT_TRUE(GetClassInfoExA(self, ABOUT_SCROLLER_CLASS, &info));
 }
 
 }  // namespace
