@@ -149,13 +149,21 @@ TEST_F(RunTest, PatchesTheChosenArchiveAndKeepsTheOldOneAsBackup) {
     EXPECT_TRUE(e.content == expected[e.name]);
   }
   EXPECT_EQ(seen.size(), expected.size());
-  // The entries of one folder stand together, as a folder scan lists them.
-  std::vector<std::string> folders;
-  for (const Entry& e : entries) {
-    const std::string folder = e.name.substr(0, e.name.find_last_of('\\') + 1);
-    if (folders.empty() || folders.back() != folder) folders.push_back(folder);
+  // The order is that of a depth-first folder scan: the entries below any
+  // one folder stand together (a subfolder's block may sit among its
+  // parent's files, but nothing else does).
+  std::map<std::string, std::vector<size_t>> below;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t slash = entries[i].name.find('\\'); slash != std::string::npos;
+         slash = entries[i].name.find('\\', slash + 1)) {
+      below[entries[i].name.substr(0, slash + 1)].push_back(i);
+    }
   }
-  EXPECT_EQ(std::set<std::string>(folders.begin(), folders.end()).size(), folders.size());
+  EXPECT_EQ(below.size(), 4u);  // Skal, Tree, Data and Data\Sub
+  for (const auto& folder : below) {
+    EXPECT_EQ(folder.second.back() - folder.second.front() + 1, folder.second.size())
+        << folder.first << " is split";
+  }
 
   ExpectTemporaryFoldersGone();
   Bytes installed, built;
