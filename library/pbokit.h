@@ -37,10 +37,12 @@ BOOL WINAPI _CompressPbo(HWND owner, const char* source,
 
 /* Unpacks `archive` into a folder named after it (without its extension)
  * inside `destination` or, when it is empty, beside the archive. An old
- * folder of that name is deleted first. A checksum mismatch is shown in a
- * box and the file is written all the same.
- * @return 0 after an error box (missing or unreadable archive, refused
- *         entry name); 1 otherwise. */
+ * folder of that name is deleted first. Each file gets the entry's time.
+ * A checksum mismatch is shown in a box; the file is written all the same.
+ * @return 1 when every entry has been written; 0 after an error box (no
+ *         archive, an archive that cannot be read or is cut short or
+ *         damaged, an entry name that would leave the output folder, a file
+ *         that cannot be written). Entries written before a failure stay. */
 BOOL WINAPI _DecompressPbo(HWND owner, const char* archive,
                            const char* destination, HWND bar, HWND label);
 

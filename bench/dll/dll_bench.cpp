@@ -175,12 +175,14 @@ int Peak(const char* archive, const char* destination) {
   Dll dll;
   PROCESS_MEMORY_COUNTERS before;
   GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+  const double start = Now();
   const BOOL ok = dll.decompress(nullptr, archive, destination, nullptr, nullptr);
+  const double seconds = Now() - start;
   PROCESS_MEMORY_COUNTERS after;
   GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
-  std::printf("result %d; working set before %.1f MB; peak working set %.1f MB; "
-              "peak pagefile usage %.1f MB (before the call %.1f MB)\n",
-              ok, before.WorkingSetSize / 1048576.0,
+  std::printf("result %d in %.0f ms; working set before %.1f MB; peak working "
+              "set %.1f MB; peak pagefile usage %.1f MB (before the call %.1f MB)\n",
+              ok, seconds * 1000, before.WorkingSetSize / 1048576.0,
               after.PeakWorkingSetSize / 1048576.0,
               after.PeakPagefileUsage / 1048576.0,
               before.PeakPagefileUsage / 1048576.0);

@@ -4,11 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
+#include <type_traits>
 
 namespace pbotest {
 
 // ---------------------------------------------------------------- Library
+
+// The header's typedefs are the exact types of the functions it declares.
+static_assert(std::is_same<decltype(&_PackPbo), PFN_PackPbo>::value, "");
+static_assert(std::is_same<decltype(&_CompressPbo), PFN_CompressPbo>::value, "");
+static_assert(std::is_same<decltype(&_DecompressPbo), PFN_DecompressPbo>::value, "");
+static_assert(std::is_same<decltype(&_GetInfoDll), PFN_GetInfoDll>::value, "");
 
 Library::Library() {
   module_ = LoadLibraryA("pbokit.dll");
@@ -249,6 +255,11 @@ void RemoveTree(const std::string& path) {
       const std::string name = found.cFileName;
       if (name == "." || name == "..") continue;
       const std::string child = path + "\\" + name;
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+          (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RemoveFolderLink(child);
+        continue;
+      }
       SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(child);
@@ -260,6 +271,67 @@ void RemoveTree(const std::string& path) {
   }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA(path.c_str());
+}
+
+namespace {
+
+// The host's name of a path under Wine; empty elsewhere.
+std::string HostPath(const std::string& path) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (unix_name == nullptr) return {};
+  const std::wstring wide(path.begin(), path.end());  // ASCII test paths
+  const char* name = unix_name(wide.c_str());
+  return name ? std::string(name) : std::string();
+}
+
+// Runs one of the host's programs under Wine and waits for it.
+bool RunHost(const char* program, std::string command) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  if (!CreateProcessA(program, &command[0], nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &si, &pi)) {
+    return false;
+  }
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+}  // namespace
+
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+  if (CreateSymbolicLinkA(link.c_str(), target.c_str(),
+                          SYMBOLIC_LINK_FLAG_DIRECTORY) &&
+      IsFolder(link)) {
+    return true;
+  }
+  const std::string host_link = HostPath(link), host_target = HostPath(target);
+  if (host_link.empty() ||
+      !RunHost("Z:\\bin\\ln", "/bin/ln -s \"" + host_target + "\" \"" +
+                                     host_link + "\"")) {
+    return false;
+  }
+  // The host's program may still be running when its handle signals.
+  for (int i = 0; i < 500 && !Exists(link); ++i) Sleep(10);
+  const DWORD a = GetFileAttributesA(link.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) &&
+         (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void RemoveFolderLink(const std::string& link) {
+  // Wine follows links when it removes folders, so there the host removes
+  // the link; on Windows the link goes as a folder.
+  const std::string host_link = HostPath(link);
+  if (host_link.empty()) {
+    RemoveDirectoryA(link.c_str());
+    return;
+  }
+  RunHost("Z:\\bin\\rm", "/bin/rm -f \"" + host_link + "\"");
+  for (int i = 0; i < 500 && Exists(link); ++i) Sleep(10);
 }
 
 namespace {

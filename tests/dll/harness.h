@@ -126,6 +126,12 @@ bool IsFolder(const std::string& path);
 void MakeFolders(const std::string& path);
 // Deletes a tree whatever its attributes.
 void RemoveTree(const std::string& path);
+// Makes `link` a folder link to `target`: a symbolic link, or under Wine,
+// whose own call makes none, a link on the host's file system (which Wine
+// shows as a reparse point). @return false when no link could be made.
+bool MakeFolderLink(const std::string& link, const std::string& target);
+// Removes a link made by MakeFolderLink, never what it leads to.
+void RemoveFolderLink(const std::string& link);
 // Relative paths of every file below `root`, sorted.
 std::vector<std::string> ListFilesBelow(const std::string& root);
 // Names of a folder's items in the system's listing order.

@@ -249,6 +249,26 @@ TEST_F(PackTest, EveryKindOfFileSurvivesPackAndUnpack) {
   EXPECT_TRUE(watcher_.boxes().empty());
 }
 
+// A folder link that leads back to a folder being scanned is not entered
+// again, so the scan ends and no file is packed twice.
+TEST_F(PackTest, FolderLinkBackToAParentIsNotFollowed) {
+  WriteFileText(scratch_ / "O\\sub\\a.txt", "abc");
+  if (!MakeFolderLink(scratch_ / "O\\sub\\loop", scratch_ / "O")) {
+    GTEST_SKIP() << "folder links are not available here";
+  }
+  for (const Packer& packer : kPackers) {
+    SCOPED_TRACE(packer.name);
+    ASSERT_EQ(Pack(packer, scratch_ / "O", scratch_.path()), 1);
+    Bytes archive;
+    ASSERT_TRUE(ReadFileBytes(scratch_ / "O.pbo", &archive));
+    size_t data = 0;
+    const std::vector<Entry> entries = ParseHeader(archive, &data);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "sub\\a.txt");
+    DeleteFileA((scratch_ / "O.pbo").c_str());
+  }
+}
+
 // Whatever the zone; while daylight saving is in effect the stamp is larger
 // by the daylight shift (the local time is taken by today's rule, the zone's
 // base bias alone is added back).

@@ -187,6 +187,25 @@ TEST_F(UnpackTest, OldOutputFolderIsRemovedWhole) {
   EXPECT_TRUE(watcher_.boxes().empty());
 }
 
+// A folder link inside an old output folder is removed as a link, never by
+// emptying the folder it leads to. (Wine cannot remove a link to a folder
+// at all; it stays there, and so does everything it leads to.)
+TEST_F(UnpackTest, LinkInOldOutputFolderLeavesItsTargetAlone) {
+  WriteFileText(scratch_ / "elsewhere\\keep.txt", "keep");
+  WriteFileText(scratch_ / "elsewhere\\sub\\deep.txt", "deep");
+  MakeFolders(scratch_ / "O");
+  if (!MakeFolderLink(scratch_ / "O\\link", scratch_ / "elsewhere")) {
+    GTEST_SKIP() << "folder links are not available here";
+  }
+  WriteFileBytes(scratch_ / "O.pbo", SmallArchive());
+  EXPECT_EQ(Unpack(scratch_ / "O.pbo", ""), 1);
+  Bytes got;
+  EXPECT_TRUE(ReadFileBytes(scratch_ / "O\\a.txt", &got));
+  EXPECT_EQ(Contents(scratch_ / "elsewhere"),
+            (Files{{"keep.txt", "keep"}, {"sub\\deep.txt", "deep"}}));
+  EXPECT_TRUE(watcher_.boxes().empty());
+}
+
 // The stamp is read as local time by the zone's base bias; a local year
 // before 1980 leaves the file's time alone. While daylight saving is in
 // effect the time set is earlier by the shift, undoing what the packers add.
