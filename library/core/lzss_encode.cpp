@@ -106,12 +106,12 @@ inline size_t MatchLength(const uint8_t* cand, uint64_t look0, uint64_t look1,
 // comparison needs a special case for them.
 //
 // Only candidates that share the lookahead's first 3 bytes can be selected,
-// and they are all on the lookahead's 3-byte chain, nearest first. Each is
-// judged as the reference rule judges it (taken when at least as long as
-// the best so far, the search ends on a full-length one), so the selection
-// is the same. Once a candidate matches 5 bytes, every farther candidate
-// that can still be taken shares those 5 bytes, so the walk continues on
-// the 5-byte chain from that candidate and skips the shorter ones.
+// and they are all on the lookahead's 3-byte chain, nearest first. When some
+// candidate matches at least 5 bytes, the selected match is one of those,
+// and they are all on the 5-byte chain: that shorter chain is walked
+// instead. Either walk judges each candidate as the reference rule does
+// (taken when at least as long as the best so far; a full-length one ends
+// the search), so the selection is the same.
 std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
                                    EncodeProgress* progress) {
   if (n == 0) return {};  // an empty file has no entry data, not even a checksum
@@ -162,33 +162,29 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
 
       size_t best = kMinMatch;
       int32_t selected = -1;
-      // A candidate at least this long ends the 3-byte walk: it is either
-      // full length (the search ends) or long enough for the 5-byte chain.
-      const size_t stop = m < kLongPrefix ? m : kLongPrefix;
-      int32_t long_from = -1;
-      auto judge = [&](int32_t q) {
-        const size_t k = MatchLength(text + q, look0, look1, look2, m);
-        const bool take = k >= best;
-        best = take ? k : best;
-        selected = take ? q : selected;
-        return k >= stop;
-      };
-      for (int32_t q = head3[keys.h3]; q >= low; q -= link3[static_cast<size_t>(q) & kRingMask]) {
-        if (__builtin_expect(judge(q), 0)) {
-          long_from = q;
-          break;
-        }
-      }
-      if (long_from >= 0 && best < m) {
-        for (int32_t q = long_from - link5[static_cast<size_t>(long_from) & kRingMask];
-             q >= low; q -= link5[static_cast<size_t>(q) & kRingMask]) {
+      auto walk = [&](int32_t q, const uint16_t* link) {
+        for (; q >= low; q -= link[static_cast<size_t>(q) & kRingMask]) {
           const size_t k = MatchLength(text + q, look0, look1, look2, m);
           const bool take = k >= best;
           best = take ? k : best;
           selected = take ? q : selected;
           if (__builtin_expect(k == m, 0)) break;
         }
+      };
+      // The 5-byte chain is walked when its nearest entry really shares the
+      // lookahead's first 5 bytes (tested without a branch on the window, as
+      // hash collisions and stale entries are common and unpredictable). A
+      // 5-byte match behind a colliding nearest entry is not missed: the
+      // 3-byte walk then meets it.
+      const int32_t head = head5[keys.h5];
+      const int32_t in_window = -static_cast<int32_t>(head >= low);
+      const int32_t q5 = (head & in_window) | ((cur - 1) & ~in_window);
+      const bool has_long = (head >= low) & (((Load64(text + q5) ^ look0) & 0xFFFFFFFFFFull) == 0);
+      if (m >= kLongPrefix && has_long) {
+        best = kLongPrefix;
+        walk(q5, link5);  // selects at least the nearest entry itself
       }
+      if (selected < 0) walk(head3[keys.h3], link3);
       insert(cur, keys);
 
       if (selected < 0) {
