@@ -44,7 +44,8 @@ std::string FileNamePart(const std::string& path) {
 
 // Unpacks, copies over and packs one archive of the list.
 void PatchArchive(HWND dialog, const char* entry) {
-  const std::string base = std::string(entry).substr(0, std::strlen(entry) - 4);
+  const std::string name = entry;
+  const std::string base = name.substr(0, name.find_last_of('.'));  // "O" of "O.pbo"
   // One filter whose description and pattern are both the entry.
   std::string filter = std::string(entry) + '\0' + entry + '\0';
   filter += '\0';

@@ -132,6 +132,10 @@ HWND InstallerDriver::FindTopLevel(const std::function<bool(HWND)>& match) const
   return search.found;
 }
 
+HWND InstallerDriver::WindowTitled(const std::string& title) const {
+  return FindTopLevel([&](HWND w) { return TitleOf(w) == title; });
+}
+
 HWND InstallerDriver::FileDialog() const {
   return FindTopLevel([this](HWND w) {
     return w != main_ && ClassOf(w) == "#32770" &&

@@ -39,6 +39,9 @@ class InstallerDriver {
   bool RunUntil(const std::string& line, const std::function<void()>& on_file_dialog,
                 int nth = 1, DWORD timeout_ms = 180000);
 
+  // A visible top-level window of the installer with the title `title`.
+  HWND WindowTitled(const std::string& title) const;
+
   // Lines of the event log so far.
   std::vector<std::string> Events() const;
 

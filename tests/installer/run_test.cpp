@@ -376,7 +376,7 @@ TEST_F(RunTest, MainWindowIgnoresEnterAndEscapeAndWaitsForTheReadme) {
   HWND readme = nullptr;
   for (int i = 0; i < 100 && readme == nullptr; ++i) {
     Sleep(100);
-    readme = FindWindowA(nullptr, "! --> Readme First <-- !");
+    readme = driver.WindowTitled("! --> Readme First <-- !");
   }
   ASSERT_NE(readme, nullptr);
   EXPECT_FALSE(IsWindowEnabled(main));
