@@ -117,6 +117,9 @@ class RunTest : public ::testing::Test {
 };
 
 TEST_F(RunTest, PatchesTheChosenArchiveAndKeepsTheOldOneAsBackup) {
+  // Left over from an interrupted earlier run: must not reach the archive.
+  const std::string stale = scratch_.Make("tmp\\unpack\\O\\Tree\\stale.paa");
+  ASSERT_TRUE(fixture::WriteWhole(stale, Bytes(9, 's')));
   const Lines events = Run(game_ + "O.pbo");
   EXPECT_EQ(Statuses(events),
             Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
