@@ -17,10 +17,24 @@ constexpr char kInfoText[] =
     "Copyright (c) 2026 the pbokit authors\r\n"
     "Contacts: <pbokit@example.org>";
 
+// Runs one workflow. No exception may reach the caller, whose frames the
+// unwinder cannot pass: the workflows catch their own, and anything left
+// (memory running out while the error text is built) ends the call with 0.
+template <typename Work>
+BOOL Guarded(HWND owner, HWND bar, HWND label, Work work) {
+  try {
+    pbo::Win32Platform platform(owner, bar, label);
+    return work(platform) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
 BOOL Pack(HWND owner, const char* source, const char* destination, HWND bar,
           HWND label, pbo::PackMode mode) {
-  pbo::Win32Platform platform(owner, bar, label);
-  return pbo::PackFolder(platform, source, destination, mode) ? 1 : 0;
+  return Guarded(owner, bar, label, [&](pbo::Platform& platform) {
+    return pbo::PackFolder(platform, source, destination, mode);
+  });
 }
 
 }  // namespace
@@ -40,8 +54,9 @@ BOOL WINAPI _CompressPbo(HWND owner, const char* source,
 
 BOOL WINAPI _DecompressPbo(HWND owner, const char* archive,
                            const char* destination, HWND bar, HWND label) {
-  pbo::Win32Platform platform(owner, bar, label);
-  return pbo::UnpackArchive(platform, archive, destination) ? 1 : 0;
+  return Guarded(owner, bar, label, [&](pbo::Platform& platform) {
+    return pbo::UnpackArchive(platform, archive, destination);
+  });
 }
 
 const char* WINAPI _GetInfoDll(void) { return kInfoText; }
