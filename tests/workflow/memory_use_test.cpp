@@ -48,6 +48,16 @@ void operator delete(void* p) noexcept { CountedFree(p); }
 void operator delete[](void* p) noexcept { CountedFree(p); }
 void operator delete(void* p, size_t) noexcept { CountedFree(p); }
 void operator delete[](void* p, size_t) noexcept { CountedFree(p); }
+// The nothrow forms too (std::stable_sort's buffer uses them): a sanitizer
+// runtime would otherwise serve them without the size header.
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+  try { return CountedAlloc(n); } catch (...) { return nullptr; }
+}
+void* operator new[](size_t n, const std::nothrow_t&) noexcept {
+  try { return CountedAlloc(n); } catch (...) { return nullptr; }
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { CountedFree(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { CountedFree(p); }
 
 namespace pbo_test {
 namespace {
