@@ -413,7 +413,7 @@ int32_t MemoryPlatform::FileTimeToStamp(uint64_t last_write) {
 bool MemoryPlatform::SetFileStamp(const std::string& path, int32_t stamp,
                                   int32_t bias_minutes) {
   Node* node = Find(Key(path));
-  if (node == nullptr || node->folder) return false;
+  if (!Enter(kSetFileStamp, path) || node == nullptr || node->folder) return false;
   int64_t local = int64_t{stamp} - int64_t{bias_minutes} * 60;
   int64_t year = YearOfUnixSeconds(local);
   if (year < 1980 || year > 2107) return false;

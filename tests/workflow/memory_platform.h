@@ -23,7 +23,8 @@ class MemoryPlatform : public pbo::Platform {
  public:
   enum Op {
     kListFolder, kIdentity, kOpenRead, kPull, kCreateWrite, kWrite, kWriteAt,
-    kClose, kDeleteFile, kRenameFile, kCreateFolders, kDeleteTree, kOpCount
+    kClose, kDeleteFile, kRenameFile, kCreateFolders, kDeleteTree,
+    kSetFileStamp, kOpCount
   };
 
   // --- building the tree (parents are created as needed)
