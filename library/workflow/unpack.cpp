@@ -63,7 +63,13 @@ class Unpacker : private DecodeProgress {
     return false;
   }
 
-  bool ReadError() { return Stop(Message("Cann't read file", archive_, "Read error.")); }
+  // A read error in the archive; `incomplete` is the file it cut short, if
+  // one was being written, so that the user knows which file to distrust.
+  bool ReadError(const std::string& incomplete = std::string()) {
+    std::string text = Message("Cann't read file", archive_, "Read error.");
+    if (!incomplete.empty()) text += "\r\nFile is not complete: " + incomplete;
+    return Stop(text);
+  }
 
   bool Work(const std::string& destination) {
     size_t head = reader_->Ensure(kProductHeaderSize);
@@ -140,8 +146,9 @@ class Unpacker : private DecodeProgress {
   }
 
   // A stored entry's data ended early: a read error or a cut archive.
-  bool DataEnded(const EntryRecord& e) {
-    if (reader_->failed()) return ReadError();
+  // `path` is the file written from it, empty when none was.
+  bool DataEnded(const EntryRecord& e, const std::string& path) {
+    if (reader_->failed()) return ReadError(path);
     return Stop(Message("File is corrupted", e.name,
                         "Archive ends before the end of its data."));
   }
@@ -162,7 +169,7 @@ class Unpacker : private DecodeProgress {
       done_ += static_cast<int64_t>(take);
     }
     bool closed = file->Close();
-    if (left > 0) return DataEnded(e);
+    if (left > 0) return DataEnded(e, path);
     return closed || WriteFailed(path);
   }
 
@@ -189,7 +196,7 @@ class Unpacker : private DecodeProgress {
     }
     if (!file->Close()) return WriteFailed(path);
     if (r.status != DecodeStatus::kOk) {
-      if (reader_->failed()) return ReadError();
+      if (reader_->failed()) return ReadError(path);
       return Stop(Message("File is corrupted", e.name, DescribeDecodeStatus(r.status)));
     }
     return true;
@@ -202,7 +209,7 @@ class Unpacker : private DecodeProgress {
       uint64_t want = e.data_size > 0 ? static_cast<uint64_t>(e.data_size) : 0;
       uint64_t got = reader_->Skip(want);
       done_ += static_cast<int64_t>(got);
-      return got == want || DataEnded(e);
+      return got == want || DataEnded(e, std::string());
     }
     if (e.original_size <= 0) return true;
     std::vector<uint8_t> content;
