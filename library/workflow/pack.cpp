@@ -101,11 +101,14 @@ class Packer : private EncodeProgress {
   }
 
   // Closes and removes the partial archive, restores the backup, then shows
-  // the error box. @return false.
+  // the error box; a partial archive that cannot be removed is named in it,
+  // so that it is not taken for a good one. @return false.
   bool Fail(std::string text) {
     source_file_.reset();
     file_.reset();
-    p_.DeleteFile(out_);
+    if (!p_.DeleteFile(out_) && p_.IsFile(out_)) {
+      text += "\r\nIncomplete archive is left as: \r\n" + out_;
+    }
     RestoreBackup(&text);
     p_.ErrorBox(text);
     return false;
