@@ -84,8 +84,15 @@ class RunTest : public ::testing::Test {
     EXPECT_TRUE(driver.RunUntil("status Status: Done",
                                 [&] { driver.AnswerFileDialog(choice); }));
     const Lines events = driver.Events();
-    // Status and percentage are greyed again once the run is over.
+    // Status and percentage are greyed again once the run is over. The
+    // installer greys them just after it shows "Status: Done", so give it a
+    // moment to get there.
     const HWND main = driver.main_window();
+    for (int i = 0; i < 100 && (IsWindowEnabled(GetDlgItem(main, 103)) ||
+                                IsWindowEnabled(GetDlgItem(main, 104)));
+         ++i) {
+      Sleep(50);
+    }
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, 103)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, 104)));
     char percent[32] = {};
