@@ -2,7 +2,9 @@
 // bytes describe a small tree below C:\src\Tree: folders and files with names
 // of legal Windows characters, contents (raw bytes, repeated patterns, runs of
 // spaces with flaws, empty) and last-write times at even seconds between 1980
-// and 2038 (the archive keeps signed 32-bit seconds), plus the time-zone bias
+// and 2038 (the archive keeps signed 32-bit seconds), and folder links, either
+// back to a folder on their own path (not followed: the scan would never end)
+// or to C:\ext, whose files then appear below the link; plus the time-zone bias
 // and where the archive goes (a folder of its own, beside the source, or
 // inside the source folder itself). The tree is packed stored, unpacked,
 // packed compressed over the first archive (which must come back as ".bak")
@@ -121,7 +123,17 @@ struct File {
   std::string path;  // relative, as created
   std::vector<uint8_t> content;
   uint64_t last_write = 0;
+  bool via_link = false;  // reached through a link to C:\ext
 };
+
+// The folder that links may lead to, outside the source.
+const std::vector<File>& ExternalFiles() {
+  static const std::vector<File> files = {
+      {"e1.txt", {'o', 'u', 't', 's', 'i', 'd', 'e'}, 127652112000000000ull, true},
+      {"Sub\\e2.bin", std::vector<uint8_t>(300, 'e'), 127652112020000000ull, true},
+  };
+  return files;
+}
 
 // Builds the tree in the platform. @return its files in creation order.
 std::vector<File> MakeTree(Input& in, pbo_test::MemoryPlatform& p) {
@@ -130,11 +142,29 @@ std::vector<File> MakeTree(Input& in, pbo_test::MemoryPlatform& p) {
   std::vector<File> files;
   p.AddFolder(kSource);
   for (int item = 0; item < 16 && !in.empty(); ++item) {
-    bool folder = in.Byte() % 4 == 0;
+    const uint8_t kind = in.Byte() % 8;
+    bool folder = kind == 0;
     const std::string parent = folders[in.Byte() % folders.size()];
     std::string name = MakeName(in);
     std::string path = parent.empty() ? name : parent + "\\" + name;
     bool usable = !name.empty() && !IsDeviceName(name) && taken.insert(Lower(path)).second;
+    if (kind == 4) {  // a folder link
+      const uint8_t target = in.Byte() % 3;
+      if (!usable) continue;
+      const std::string full = std::string(kSource) + "\\" + path;
+      if (target == 0) {
+        p.AddLink(full, kSource);
+      } else if (target == 1) {
+        p.AddLink(full, std::string(kSource) + (parent.empty() ? "" : "\\" + parent));
+      } else {
+        p.AddLink(full, "C:\\ext");
+        for (File f : ExternalFiles()) {
+          f.path = path + "\\" + f.path;
+          files.push_back(f);
+        }
+      }
+      continue;
+    }
     if (folder) {
       if (!usable || std::count(path.begin(), path.end(), '\\') >= 3) continue;
       folders.push_back(path);
@@ -250,6 +280,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   p.bias = static_cast<int8_t>(in.Byte()) * 6;  // -768..762 minutes
   const uint8_t where = in.Byte() % 3;
   p.AddFolder("C:\\arc");
+  for (const File& f : ExternalFiles()) {
+    p.AddFile("C:\\ext\\" + f.path, f.content, f.last_write);
+  }
   const std::vector<File> files = MakeTree(in, p);
   const std::string destination =
       where == 0 ? std::string("C:\\arc") : where == 1 ? std::string() : std::string(kSource);
@@ -261,10 +294,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::map<std::string, Item> source = Listing(p, kSource);
   source.erase("tree.pbo");
   source.erase("tree.pbo.bak");
-  std::map<std::string, Item> want = Wanted(files);
-  for (const auto& [key, item] : source) {
-    if (key.back() == '\\' && want.count(key) == 0) want[key] = Item{};  // folders without files
+  std::vector<File> real;
+  for (const File& f : files) {
+    if (!f.via_link) real.push_back(f);
   }
+  std::map<std::string, Item> want = Wanted(real);
+  for (const auto& [key, item] : source) {
+    // folders without files, and the links themselves
+    if (key.back() == '\\' && want.count(key) == 0) want[key] = Item{};
+  }
+  FUZZ_CHECK(Listing(p, "C:\\ext") == Wanted(ExternalFiles()));
   FUZZ_CHECK(source == want);
   return 0;
 }
