@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -241,6 +242,60 @@ TEST_F(RunTest, OutputThatCannotBeCreatedGivesCode4AndLosesNothing) {
   EXPECT_EQ(boxes[1], kCode4);
   ExpectArchiveUntouched();
   ExpectTemporaryFoldersGone();
+}
+
+// Every file below `root`, relative, sorted.
+Lines FilesBelow(const std::string& root, const std::string& prefix = std::string()) {
+  Lines out;
+  WIN32_FIND_DATAA item;
+  HANDLE find = FindFirstFileA((root + "\\*").c_str(), &item);
+  if (find == INVALID_HANDLE_VALUE) return out;
+  do {
+    const std::string name = item.cFileName;
+    if (name == "." || name == "..") continue;
+    if (item.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      const Lines inner = FilesBelow(root + "\\" + name, prefix + name + "\\");
+      out.insert(out.end(), inner.begin(), inner.end());
+    } else {
+      out.push_back(prefix + name);
+    }
+  } while (FindNextFileA(find, &item));
+  FindClose(find);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST_F(RunTest, HostileEntryNameStopsTheRunBeforeAnythingIsPacked) {
+  // A name among the good ones that would write beside the unpack folder,
+  // into the temporary folder, or onto a drive's root.
+  const char* names[] = {"..\\evil.txt", "Data\\..\\..\\..\\evil.txt", "C:\\evil.txt"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    std::vector<Entry> entries = original_;
+    entries.insert(entries.begin() + 100, Entry{name, Bytes(5, 'e'), false});
+    archive_bytes_ = fixture::WriteArchive(entries);
+    ASSERT_TRUE(fixture::WriteWhole(game_ + "O.pbo", archive_bytes_));
+    driver_.reset();
+    DeleteFileA((scratch_.path() + "\\events.log").c_str());
+
+    const Lines events = Run(game_ + "O.pbo");
+    EXPECT_EQ(Statuses(events),
+              Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                     "Status: Deleting temporary files", "Status: Done"}));
+    const Lines boxes = Boxes(events);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].rfind(std::string("dialog Error has occured|Unsafe file name in archive: "
+                                         "\\r\\n") + name + "\\r\\n", 0),
+              0u)
+        << boxes[0];
+    EXPECT_EQ(boxes[1], kCode2);
+    ExpectArchiveUntouched();
+    ExpectTemporaryFoldersGone();
+    // Nothing but the archive and the run's own log anywhere in the
+    // scratch folder, and nothing on the drive's root.
+    EXPECT_EQ(FilesBelow(scratch_.path()), Lines({"events.log", "game\\O.pbo"}));
+    EXPECT_FALSE(fixture::Exists("C:\\evil.txt"));
+  }
 }
 
 TEST_F(RunTest, FileOfAnotherNameIsRefused) {
