@@ -387,5 +387,45 @@ TEST_F(FaultTest, UnpackFaultsAreReportedAndTouchNothingElse) {
   }
 }
 
+// Unpacking O\O.pbo into the folder that holds O: the archive lies in its
+// own old output folder. It is open while that folder is emptied, so it
+// survives, and an entry of its own name cannot overwrite it.
+TEST_F(FaultTest, ArchiveInsideItsOwnOutputFolderSurvives) {
+  const std::string archive = scratch_ / "O\\O.pbo";
+  struct Case {
+    const char* what;
+    const char* entry;
+    BOOL result;
+    std::string box;  // start of the expected box text; empty: no box
+  };
+  const Case cases[] = {
+      {"other entry", "a.txt", 1, ""},
+      {"entry of the archive's name", "O.pbo", 0,
+       "Cann't create file: \r\n" + archive + kOtherProcess},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    Bytes a;
+    AppendEntry(&a, {c.entry, 0, 0, 0, 0, 3});
+    AppendEntry(&a, {});
+    AppendText(&a, "new");
+    WriteFileBytes(archive, a);
+    WriteFileText(scratch_ / "O\\old.txt", "from an earlier run");
+
+    EXPECT_EQ(lib_.decompress(windows_.owner, archive.c_str(), scratch_.path().c_str(),
+                              windows_.bar, windows_.label),
+              c.result);
+    if (c.box.empty()) {
+      EXPECT_TRUE(watcher_.boxes().empty());
+    } else {
+      ExpectOneBox(c.box);
+    }
+    Tree want = {{"O\\", ""}, {"O\\O.pbo", std::string(a.begin(), a.end())}};
+    if (c.result) want[std::string("O\\") + c.entry] = "new";
+    EXPECT_EQ(Snapshot(scratch_.path()), want);
+  }
+}
+
 }  // namespace
 }  // namespace pbotest
