@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -295,6 +296,51 @@ TEST_F(RunTest, HostileEntryNameStopsTheRunBeforeAnythingIsPacked) {
     // scratch folder, and nothing on the drive's root.
     EXPECT_EQ(FilesBelow(scratch_.path()), Lines({"events.log", "game\\O.pbo"}));
     EXPECT_FALSE(fixture::Exists("C:\\evil.txt"));
+  }
+}
+
+// An unpacking that stops or passes over an entry would leave a partial
+// folder; packing that over the archive would lose the rest of the game's
+// files. The library's box, then code 2, and the archive stays as it was.
+TEST_F(RunTest, UnpackThatStopsPartwayPacksNothing) {
+  struct Case {
+    const char* what;
+    std::function<Bytes()> archive;
+    const char* box;  // start of the library's box in the event log
+  };
+  const Case cases[] = {
+      {"archive cut inside its data area",
+       [&] {
+         Bytes cut = fixture::WriteArchive(original_);
+         cut.resize(cut.size() * 3 / 5);
+         return cut;
+       },
+       "dialog Error has occured|File is corrupted: "},
+      {"entry's folder is a file of an earlier entry",
+       [&] {
+         std::vector<Entry> entries = original_;
+         entries.push_back(Entry{"config.cpp\\extra.txt", Bytes(3, 'x'), false});
+         return fixture::WriteArchive(entries);
+       },
+       "dialog Error has occured|Cann't create directory: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    archive_bytes_ = c.archive();
+    ASSERT_TRUE(fixture::WriteWhole(game_ + "O.pbo", archive_bytes_));
+    driver_.reset();
+    DeleteFileA((scratch_.path() + "\\events.log").c_str());
+
+    const Lines events = Run(game_ + "O.pbo");
+    EXPECT_EQ(Statuses(events),
+              Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                     "Status: Deleting temporary files", "Status: Done"}));
+    const Lines boxes = Boxes(events);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].rfind(c.box, 0), 0u) << boxes[0];
+    EXPECT_EQ(boxes[1], kCode2);
+    ExpectArchiveUntouched();
+    ExpectTemporaryFoldersGone();
   }
 }
 
