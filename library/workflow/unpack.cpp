@@ -100,7 +100,14 @@ class Unpacker : private DecodeProgress {
     if (out_.size() > kMaxPathLength) {
       return Stop(Message("Cann't create directory", out_, "Path is too long."));
     }
-    if (p_.IsFolder(out_)) p_.DeleteTree(out_);
+    if (p_.IsFolder(out_) && !p_.DeleteTree(out_)) {
+      // What could not be removed stays and is written over; but a folder
+      // link that stays would lead an entry's file into its target.
+      if (const std::string* link = LinkOnTheWay(entries)) {
+        return Stop(Message("Cann't delete directory", *link,
+                            "Folder link cannot be removed."));
+      }
+    }
 
     p_.SetProgressText("0 %");
     if (!entries.empty() && !p_.CreateFolders(out_)) {
@@ -111,6 +118,44 @@ class Unpacker : private DecodeProgress {
       ProgressPoint(p_, done_, total_);
     }
     return all_written_;
+  }
+
+  // Collects the folder links at `folder` and below it (`is_link` tells
+  // whether `folder` itself is one); the links' contents are not entered.
+  void CollectLinks(const std::string& folder, bool is_link) {
+    if (is_link) {
+      links_.push_back(folder);
+      return;
+    }
+    std::vector<FolderItem> items;
+    if (!p_.ListFolder(folder, &items)) return;
+    for (const FolderItem& item : items) {
+      if (item.is_folder) CollectLinks(folder + "\\" + item.name, item.is_link);
+    }
+  }
+
+  // After the old output folder could not be removed whole: the first folder
+  // link left there (the output folder itself included) that some entry's
+  // file would be written through, or null when there is none.
+  const std::string* LinkOnTheWay(const std::vector<EntryRecord>& entries) {
+    size_t cut = out_.find_last_of('\\');
+    std::string parent = cut == std::string::npos ? "." : out_.substr(0, cut);
+    std::string name = cut == std::string::npos ? out_ : out_.substr(cut + 1);
+    std::vector<FolderItem> items;
+    bool out_is_link = false;
+    if (p_.ListFolder(parent, &items)) {
+      for (const FolderItem& item : items) {
+        if (item.is_link && SameName(item.name, name)) out_is_link = true;
+      }
+    }
+    CollectLinks(out_, out_is_link);
+    for (const std::string& link : links_) {
+      std::string below = link == out_ ? std::string() : link.substr(out_.size() + 1) + "\\";
+      for (const EntryRecord& e : entries) {
+        if (SameName(e.name.substr(0, below.size()), below)) return &link;
+      }
+    }
+    return nullptr;
   }
 
   // Writes one entry's file, or reports why not. An entry whose folder cannot
@@ -227,6 +272,7 @@ class Unpacker : private DecodeProgress {
   Platform& p_;
   std::string archive_;
   std::string out_;
+  std::vector<std::string> links_;  // links an old output folder kept
   ByteReader* reader_ = nullptr;
   int32_t bias_ = 0;
   int64_t total_ = 0;

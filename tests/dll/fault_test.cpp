@@ -427,5 +427,54 @@ TEST_F(FaultTest, ArchiveInsideItsOwnOutputFolderSurvives) {
   }
 }
 
+// An old output folder that is, or holds, a folder link the system cannot
+// remove (Wine cannot): an entry's file must never be written through it
+// into the folder it leads to. Where the link goes, unpacking works as usual.
+TEST_F(FaultTest, FolderLinkLeftInTheOutputFolderIsNotWrittenThrough) {
+  const std::string archive = scratch_ / "O.pbo";
+  const std::string out = scratch_ / "O";
+  struct Case {
+    const char* what;
+    std::string link;   // made to lead to the folder "elsewhere"
+    std::string entry;  // written through the link, were it followed
+  };
+  const Case cases[] = {
+      {"output folder is a link", out, "keep.txt"},
+      {"link inside the output folder", out + "\\link", "Link\\keep.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    WriteFileText(scratch_ / "elsewhere\\keep.txt", "keep");
+    MakeFolders(c.link.substr(0, c.link.rfind('\\')));
+    if (!MakeFolderLink(c.link, scratch_ / "elsewhere")) {
+      GTEST_SKIP() << "folder links are not available here";
+    }
+    Bytes a;
+    AppendEntry(&a, {c.entry, 0, 0, 0, 0, 3});
+    AppendEntry(&a, {});
+    AppendText(&a, "new");
+    WriteFileBytes(archive, a);
+
+    const BOOL result = lib_.decompress(windows_.owner, archive.c_str(), "",
+                                        windows_.bar, windows_.label);
+    Bytes kept;
+    EXPECT_TRUE(ReadFileBytes(scratch_ / "elsewhere\\keep.txt", &kept));
+    EXPECT_EQ(kept, ToBytes("keep")) << "written through the link";
+    if (Exists(c.link)) {
+      EXPECT_EQ(result, 0);
+      ExpectOneBox("Cann't delete directory: \r\n" + c.link +
+                   "\r\nFolder link cannot be removed.");
+      RemoveFolderLink(c.link);
+    } else {
+      EXPECT_EQ(result, 1);
+      EXPECT_TRUE(watcher_.boxes().empty());
+      Bytes written;
+      EXPECT_TRUE(ReadFileBytes(out + "\\" + c.entry, &written));
+      EXPECT_EQ(written, ToBytes("new"));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pbotest
