@@ -24,6 +24,8 @@ bool PackFolder(Platform& platform, const char* source,
 // that name first. Null strings count as empty. Every entry name is checked
 // before anything on disk changes: a name that would leave the output folder
 // (or that Windows would take for a device or a stream) refuses the archive.
+// What of the old folder cannot be deleted stays, except that a folder link
+// left where an entry's file would go stops the call before any write.
 // An entry whose folder cannot be made is reported and passed over; any other
 // failure is reported and ends the unpacking.
 // @return true when every entry has been written (a checksum mismatch is
