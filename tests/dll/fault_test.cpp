@@ -14,29 +14,6 @@
 namespace pbotest {
 namespace {
 
-// Every file (with its content) and folder (as "name\") below `root`.
-using Tree = std::map<std::string, std::string>;
-
-void CollectTree(const std::string& root, const std::string& prefix, Tree* out) {
-  for (const std::string& name : ListingOrder(root)) {
-    const std::string full = root + "\\" + name;
-    if (IsFolder(full)) {
-      (*out)[prefix + name + "\\"] = "";
-      CollectTree(full, prefix + name + "\\", out);
-    } else {
-      Bytes b;
-      ReadFileBytes(full, &b);
-      (*out)[prefix + name] = std::string(b.begin(), b.end());
-    }
-  }
-}
-
-Tree Snapshot(const std::string& root) {
-  Tree t;
-  CollectTree(root, "", &t);
-  return t;
-}
-
 // Runs `g_on_first_point` once, when the label first gets a percentage: the
 // moment after the first file has been packed and before the next is read.
 std::function<void()> g_on_first_point;

@@ -479,4 +479,28 @@ std::vector<Entry> ParseHeader(const Bytes& archive, size_t* data_start) {
   return entries;
 }
 
+namespace {
+
+void CollectTree(const std::string& root, const std::string& prefix, Tree* out) {
+  for (const std::string& name : ListingOrder(root)) {
+    const std::string full = root + "\\" + name;
+    if (IsFolder(full)) {
+      (*out)[prefix + name + "\\"] = "";
+      CollectTree(full, prefix + name + "\\", out);
+    } else {
+      Bytes b;
+      ReadFileBytes(full, &b);
+      (*out)[prefix + name] = std::string(b.begin(), b.end());
+    }
+  }
+}
+
+}  // namespace
+
+Tree Snapshot(const std::string& root) {
+  Tree t;
+  CollectTree(root, "", &t);
+  return t;
+}
+
 }  // namespace pbotest

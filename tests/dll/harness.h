@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -136,6 +137,11 @@ void RemoveFolderLink(const std::string& link);
 std::vector<std::string> ListFilesBelow(const std::string& root);
 // Names of a folder's items in the system's listing order.
 std::vector<std::string> ListingOrder(const std::string& folder);
+
+// Every file (with its content) and folder (as "name\") below a folder, so
+// a test can show that nothing but the expected items changed.
+using Tree = std::map<std::string, std::string>;
+Tree Snapshot(const std::string& root);
 
 // --- times
 uint64_t UtcTicks(int year, int month, int day, int hour, int minute,

@@ -4,35 +4,10 @@
 // nothing at all, not even the good file, and an old output folder stays.
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "harness.h"
 
 namespace pbotest {
 namespace {
-
-// Every file (with its content) and folder (as "name\") below `root`.
-using Tree = std::map<std::string, std::string>;
-
-void CollectTree(const std::string& root, const std::string& prefix, Tree* out) {
-  for (const std::string& name : ListingOrder(root)) {
-    const std::string full = root + "\\" + name;
-    if (IsFolder(full)) {
-      (*out)[prefix + name + "\\"] = "";
-      CollectTree(full, prefix + name + "\\", out);
-    } else {
-      Bytes b;
-      ReadFileBytes(full, &b);
-      (*out)[prefix + name] = std::string(b.begin(), b.end());
-    }
-  }
-}
-
-Tree Snapshot(const std::string& root) {
-  Tree t;
-  CollectTree(root, "", &t);
-  return t;
-}
 
 // Places outside the scratch folder that a hostile name could reach: the
 // drive roots, the current folder and the current drive's root.
