@@ -2,7 +2,8 @@
 // original size (any value up to 2^31 - 1), the rest is the entry data.
 // The decoder must end with a status, stay within its bounds, grow its
 // output only with what the input produced, and read the same through a
-// streaming reader as from memory.
+// streaming reader (into an output vector that still holds the previous
+// input's bytes) as from memory into a fresh vector.
 #include <cstdint>
 #include <vector>
 
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(r.computed_checksum == pbo::EntryChecksum(out.data(), out.size()));
   if (r.status == pbo::DecodeStatus::kOk) FUZZ_CHECK(out.size() == static_cast<size_t>(original));
 
-  std::vector<uint8_t> streamed_out;
+  static std::vector<uint8_t> streamed_out;  // reused from input to input
   PieceSource source(body, body_size);
   pbo::ByteReader streamed(source, 64);
   const pbo::DecodeResult s = pbo::DecodeEntry(streamed, original, &streamed_out);

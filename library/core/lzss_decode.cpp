@@ -31,12 +31,12 @@ void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 // (`pos`) and grows to twice the bytes produced, or to what the buffered
 // input (up to 64 KiB of it) can fill, whichever is more; never beyond the
 // original size and its copy slack. A forged original size therefore costs
-// memory only in proportion to the data actually decoded.
+// memory only in proportion to the data actually decoded. Bytes the vector
+// already holds serve as room as they are (only bytes below `pos` are ever
+// read), which spares zero-filling a buffer reused from entry to entry.
 class Output {
  public:
-  Output(std::vector<uint8_t>* out, size_t target) : out_(out), target_(target) {
-    out_->clear();
-  }
+  Output(std::vector<uint8_t>* out, size_t target) : out_(out), target_(target) {}
 
   // Makes room for `need` more bytes (plus the copy slack, where the entry
   // allows it) after `pos`, given `input` bytes of buffered input.
@@ -120,8 +120,9 @@ inline void CopyNear(uint8_t* op, size_t distance, size_t length) {
 inline bool DecodeGroupItems(unsigned flags, const uint8_t** ip_io, uint8_t** op_io) {
   const uint8_t* ip = *ip_io;
   uint8_t* op = *op_io;
-  for (int item = 0; item < 8; ++item, flags >>= 1) {
-    const size_t literal = flags & 1;
+#pragma GCC unroll 8
+  for (int item = 0; item < 8; ++item) {
+    const size_t literal = (flags >> item) & 1;
     const size_t distance = ip[0] | (size_t{ip[1]} & 0xF0) << 4;
     const size_t length = (ip[1] & 0x0F) + 3;
     if (__builtin_expect((distance | (literal << 12)) < 16, 0)) {  // a reference nearer than 16

@@ -86,6 +86,30 @@ TEST(DecodeEntry, RoundTripsEncodedData) {
   }
 }
 
+// The output vector may come in holding an earlier, longer entry: none of
+// its bytes may show through, whatever the new entry decodes to.
+TEST(DecodeEntry, IgnoresWhatTheOutputVectorHeldBefore) {
+  const Bytes text = MakeSample(Sample::kText, 20000, 9);
+  const Bytes packed_text = CompressBlock(text.data(), text.size());
+  const Bytes spaces18 = {0x00, 0x01, 0x0F, 0x40, 0x02, 0, 0};
+  const Bytes cut = Bytes(packed_text.begin(), packed_text.begin() + 5000);
+  struct Case {
+    const Bytes* data;
+    int32_t size;
+  };
+  const Case cases[] = {{&packed_text, 20000}, {&spaces18, 18}, {&cut, 20000}, {&spaces18, 0}};
+  for (const Case& c : cases) {
+    const Decoded fresh = Decode(*c.data, c.size);
+    Bytes out(100000, 0xEE);  // stale content, longer than any entry here
+    ByteReader in(c.data->data(), c.data->size());
+    const DecodeResult r = DecodeEntry(in, c.size, &out);
+    EXPECT_EQ(r.status, fresh.result.status);
+    EXPECT_EQ(r.computed_checksum, fresh.result.computed_checksum);
+    EXPECT_EQ(out, fresh.out);
+    EXPECT_EQ(in.position(), fresh.consumed);
+  }
+}
+
 // Hand-made faulty entries: every status, where the reader stops and what
 // the output holds up to the fault.
 TEST(DecodeEntry, ReportsMalformedDataWithoutOverrunning) {
