@@ -33,36 +33,6 @@ constexpr char kArchive[] = "C:\\in\\O.pbo";
 constexpr char kDestination[] = "C:\\out";
 constexpr char kOutKey[] = "c:\\out\\o";
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-// A path as the system resolves it: parts split at either slash, "." dropped,
-// ".." going up (never above the drive), trailing dots and spaces dropped,
-// lower-cased, joined by backslashes.
-std::string Resolve(const std::string& path) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find_first_of("\\/", start);
-    if (end == std::string::npos) end = path.size();
-    std::string part = path.substr(start, end - start);
-    if (part == "..") {
-      if (parts.size() > 1) parts.pop_back();
-    } else if (part != ".") {
-      while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-      if (!part.empty()) parts.push_back(Lower(part));
-    }
-    start = end + 1;
-  }
-  std::string out;
-  for (const std::string& p : parts) out += (out.empty() ? "" : "\\") + p;
-  return out;
-}
-
 bool InsideOut(const std::string& key) {
   const std::string root = kOutKey;
   return key == root || key.compare(0, root.size() + 1, root + "\\") == 0;
@@ -188,7 +158,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::map<std::string, Item> after = Snapshot(p);
 
   FUZZ_CHECK(p.OpenHandles() == 0);
-  for (const std::string& path : changed) FUZZ_CHECK(InsideOut(Resolve(path)));
+  for (const std::string& path : changed) {
+    FUZZ_CHECK(InsideOut(pbo_test::ResolvePath(path)));
+  }
   FUZZ_CHECK(Outside(before) == Outside(after));
 
   bool refused = false;
@@ -211,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::map<std::string, Item> want;
     for (const Expected& x : plain) {
       FUZZ_CHECK(x.whole);
-      std::string key = root + Lower(x.name);
+      std::string key = root + pbo_test::LowerAscii(x.name);
       want[key] = Item{x.content, StampedTime(x.timestamp)};
       for (size_t cut = key.find('\\', root.size()); cut != std::string::npos;
            cut = key.find('\\', cut + 1)) {
@@ -241,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (old != before.end() && old->second.bytes == item.bytes) continue;
     bool matched = false;
     for (const Expected& x : plain) {
-      if (root + Lower(x.name) != key) continue;
+      if (root + pbo_test::LowerAscii(x.name) != key) continue;
       const std::vector<uint8_t>& c = x.content;
       if (item.bytes == c && x.whole) {
         matched = true;

@@ -4,19 +4,15 @@
 #include <cstddef>
 
 namespace pbo_test {
-namespace {
 
-using Op = MemoryPlatform::Op;
-
-std::string Lower(std::string s) {
+std::string LowerAscii(std::string s) {
   for (char& c : s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return s;
 }
 
-// The parts of a path after the system's normalisation.
-std::vector<std::string> Split(const std::string& path) {
+std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
   size_t start = 0;
   while (start <= path.size()) {
@@ -35,6 +31,18 @@ std::vector<std::string> Split(const std::string& path) {
   }
   return parts;
 }
+
+std::string ResolvePath(const std::string& path) {
+  std::string key;
+  for (const std::string& part : SplitPath(path)) {
+    key += (key.empty() ? "" : "\\") + LowerAscii(part);
+  }
+  return key;
+}
+
+namespace {
+
+using Op = MemoryPlatform::Op;
 
 std::string ParentKey(const std::string& key) {
   size_t cut = key.rfind('\\');
@@ -119,11 +127,11 @@ class MemoryWriteFile : public pbo::WriteFile {
 // --- tree
 
 std::string MemoryPlatform::Key(const std::string& path, bool follow_last) {
-  std::vector<std::string> parts = Split(path);
+  std::vector<std::string> parts = SplitPath(path);
   std::string key;
   int hops = 0;
   for (size_t i = 0; i < parts.size(); ++i) {
-    key += (key.empty() ? "" : "\\") + Lower(parts[i]);
+    key += (key.empty() ? "" : "\\") + LowerAscii(parts[i]);
     bool last = i + 1 == parts.size();
     Node* node = Find(key);
     if (node != nullptr && !node->link.empty() && (!last || follow_last) &&
@@ -153,11 +161,11 @@ MemoryPlatform::Node& MemoryPlatform::Make(const std::string& key,
 
 void MemoryPlatform::MakeParents(const std::string& key,
                                  const std::string& path) {
-  std::vector<std::string> parts = Split(path);
+  std::vector<std::string> parts = SplitPath(path);
   std::string parent = ParentKey(key);
   std::string prefix;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    prefix += (prefix.empty() ? "" : "\\") + Lower(parts[i]);
+    prefix += (prefix.empty() ? "" : "\\") + LowerAscii(parts[i]);
     if (Find(prefix) == nullptr) Make(prefix, parts[i], true);
   }
 }
@@ -165,7 +173,7 @@ void MemoryPlatform::MakeParents(const std::string& key,
 void MemoryPlatform::AddFolder(const std::string& path) {
   std::string key = Key(path);
   MakeParents(key, path);
-  if (Find(key) == nullptr) Make(key, Split(path).back(), true);
+  if (Find(key) == nullptr) Make(key, SplitPath(path).back(), true);
 }
 
 void MemoryPlatform::AddFile(const std::string& path,
@@ -179,7 +187,7 @@ void MemoryPlatform::AddFile(const std::string& path,
                              uint64_t last_write) {
   std::string key = Key(path);
   MakeParents(key, path);
-  Node& node = Make(key, Split(path).back(), false);
+  Node& node = Make(key, SplitPath(path).back(), false);
   node.data = content;
   node.last_write = last_write;
 }
@@ -188,7 +196,7 @@ void MemoryPlatform::AddLink(const std::string& path,
                              const std::string& target) {
   std::string key = Key(path, false);
   MakeParents(key, path);
-  Make(key, Split(path).back(), true).link = Key(target);
+  Make(key, SplitPath(path).back(), true).link = Key(target);
 }
 
 void MemoryPlatform::SetListedSize(const std::string& path, uint64_t size) {
@@ -200,7 +208,7 @@ void MemoryPlatform::SetListingOrder(const std::string& folder,
   std::string key = Key(folder);
   uint64_t order = 0;
   for (const std::string& name : names) {
-    if (Node* node = Find(key + "\\" + Lower(name))) node->order = order++;
+    if (Node* node = Find(key + "\\" + LowerAscii(name))) node->order = order++;
   }
 }
 
@@ -315,7 +323,7 @@ std::unique_ptr<pbo::WriteFile> MemoryPlatform::CreateWrite(
       !parent->folder || (node != nullptr && (node->folder || node->open > 0))) {
     return nullptr;
   }
-  if (node == nullptr) node = &Make(key, Split(path).back(), false);
+  if (node == nullptr) node = &Make(key, SplitPath(path).back(), false);
   node->data.clear();
   node->last_write = kSampleFileTime + 1;  // "now"
   ++open_handles_;
@@ -343,7 +351,7 @@ bool MemoryPlatform::RenameFile(const std::string& from, const std::string& to) 
     return false;
   }
   Node moved = *node;
-  moved.name = Split(to).back();
+  moved.name = SplitPath(to).back();
   nodes_.erase(from_key);
   nodes_[to_key] = moved;
   return true;
@@ -353,10 +361,10 @@ bool MemoryPlatform::RenameFile(const std::string& from, const std::string& to) 
 
 bool MemoryPlatform::CreateFolders(const std::string& path) {
   if (!Enter(kCreateFolders, path)) return false;
-  std::vector<std::string> parts = Split(path);
+  std::vector<std::string> parts = SplitPath(path);
   std::string key;
   for (const std::string& part : parts) {
-    key += (key.empty() ? "" : "\\") + Lower(part);
+    key += (key.empty() ? "" : "\\") + LowerAscii(part);
     Node* node = Find(key);
     if (node == nullptr) {
       Make(key, part, true);

@@ -19,6 +19,20 @@ namespace pbo_test {
 // FILETIME of 2005-07-07 12:00:00 UTC; archive time stamp 1120737600.
 constexpr uint64_t kSampleFileTime = 127652112000000000ull;
 
+// ASCII letters of `s` in lower case; other bytes as they are.
+std::string LowerAscii(std::string s);
+
+// The parts of a path as the system resolves it: split at either slash, "."
+// dropped, ".." going up (never above the first part, the drive), trailing
+// dots and spaces dropped from each part, empty parts dropped; case kept.
+// @return the parts in order; empty for a path of only separators and dots.
+std::vector<std::string> SplitPath(const std::string& path);
+
+// The key the platform files `path` under when no folder link lies on its
+// way: SplitPath's parts lower-cased and joined by backslashes ("C:/a/./B"
+// gives "c:\a\b").
+std::string ResolvePath(const std::string& path);
+
 class MemoryPlatform : public pbo::Platform {
  public:
   enum Op {
