@@ -25,23 +25,6 @@ class CountingProgress : public pbo::DecodeProgress {
   int64_t last = -1;
 };
 
-class PieceSource : public pbo::ByteSource {
- public:
-  PieceSource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  size_t Pull(uint8_t* dst, size_t capacity) override {
-    size_t n = size_ - pos_ < capacity ? size_ - pos_ : capacity;
-    if (n > 13) n = 13;  // odd pieces, to cross buffer refills often
-    for (size_t k = 0; k < n; ++k) dst[k] = data_[pos_ + k];
-    pos_ += n;
-    return n;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -65,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (r.status == pbo::DecodeStatus::kOk) FUZZ_CHECK(out.size() == static_cast<size_t>(original));
 
   static std::vector<uint8_t> streamed_out;  // reused from input to input
-  PieceSource source(body, body_size);
+  pbo_fuzz::PieceSource source(body, body_size, 13);  // odd pieces, to cross refills often
   pbo::ByteReader streamed(source, 64);
   const pbo::DecodeResult s = pbo::DecodeEntry(streamed, original, &streamed_out);
   FUZZ_CHECK(s.status == r.status);

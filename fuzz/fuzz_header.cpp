@@ -11,23 +11,6 @@
 
 namespace {
 
-class PieceSource : public pbo::ByteSource {
- public:
-  PieceSource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  size_t Pull(uint8_t* dst, size_t capacity) override {
-    size_t n = size_ - pos_ < capacity ? size_ - pos_ : capacity;
-    if (n > 5) n = 5;
-    for (size_t k = 0; k < n; ++k) dst[k] = data_[pos_ + k];
-    pos_ += n;
-    return n;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
-
 bool SameRecord(const pbo::EntryRecord& a, const pbo::EntryRecord& b) {
   return a.name == b.name && a.method == b.method && a.original_size == b.original_size &&
          a.reserved == b.reserved && a.timestamp == b.timestamp && a.data_size == b.data_size;
@@ -47,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(e.name.find('/') == std::string::npos);
   }
 
-  PieceSource source(data + start, size - start);
+  pbo_fuzz::PieceSource source(data + start, size - start, 5);
   pbo::ByteReader streamed(source, 64);
   std::vector<pbo::EntryRecord> streamed_records;
   FUZZ_CHECK(pbo::ReadHeaderTable(streamed, &streamed_records) == status);
