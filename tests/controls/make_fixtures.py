@@ -6,11 +6,21 @@ readme.txt  a small readme text: CR LF line breaks, no terminating zero, one
 link.cur    32 x 32 monochrome hand cursor, hot spot (6, 0)
 main.ico    32 x 32, 16 colours
 
+These are the tests' own small text and pictures, not the pack's: the readme
+is short, with a line that wraps and an ampersand.
+
 Usage: make_fixtures.py OUTPUT_FOLDER
 """
 import os
 import struct
 import sys
+
+# The file writer is the pack generator's: a file whose bytes did not change
+# is left alone, so the resources built from it are not rebuilt. No bytecode
+# is written next to the generator in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "installer", "data"))
+from make_pack_data import write_if_changed  # noqa: E402
 
 README_LINES = [
     "*** READ THIS FIRST ***",
@@ -91,17 +101,6 @@ def icon_file():
     head = struct.pack("<HHH", 0, 1, 1)
     entry = struct.pack("<BBBBHHII", 32, 32, 16, 0, 1, 4, len(image), 6 + 16)
     return head + entry + image
-
-
-def write_if_changed(path, data):
-    try:
-        with open(path, "rb") as f:
-            if f.read() == data:
-                return
-    except OSError:
-        pass
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def main():
