@@ -175,13 +175,7 @@ void BoxWatcher::Run() {
 
 // ---------------------------------------------------------------- folders
 
-ScratchFolder::ScratchFolder() {
-  static int counter = 0;
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  path_ = std::string(temp) + "pbokit_dll_" +
-          std::to_string(GetCurrentProcessId()) + "_" +
-          std::to_string(++counter);
+ScratchFolder::ScratchFolder() : path_(testfiles::NewTempFolderPath("pbokit_dll_")) {
   RemoveTree(path_);
   MakeFolders(path_);
 }
@@ -194,26 +188,10 @@ std::string ScratchFolder::operator/(const std::string& relative) const {
 
 Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-void MakeFolders(const std::string& path) {
-  for (size_t at = path.find('\\', 3); at != std::string::npos;
-       at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-  }
-  CreateDirectoryA(path.c_str(), nullptr);
-}
-
 void WriteFileBytes(const std::string& path, const Bytes& content) {
   const size_t slash = path.rfind('\\');
   if (slash != std::string::npos) MakeFolders(path.substr(0, slash));
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-  DWORD written = 0;
-  const BOOL ok = content.empty() ||
-                  WriteFile(h, content.data(), static_cast<DWORD>(content.size()),
-                            &written, nullptr);
-  CloseHandle(h);
-  ASSERT_TRUE(ok && written == content.size()) << path;
+  ASSERT_TRUE(testfiles::WriteWhole(path, content)) << path;
 }
 
 void WriteFileText(const std::string& path, const std::string& content) {
@@ -221,25 +199,7 @@ void WriteFileText(const std::string& path, const std::string& content) {
 }
 
 bool ReadFileBytes(const std::string& path, Bytes* content) {
-  content->clear();
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size;
-  GetFileSizeEx(h, &size);
-  content->resize(static_cast<size_t>(size.QuadPart));
-  DWORD got = 0;
-  const BOOL ok =
-      content->empty() ||
-      ReadFile(h, content->data(), static_cast<DWORD>(content->size()), &got,
-               nullptr);
-  CloseHandle(h);
-  return ok && got == content->size();
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return testfiles::ReadWhole(path, content);
 }
 
 bool IsFolder(const std::string& path) {

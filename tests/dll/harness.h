@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "pbokit.h"
+#include "win32_files.h"
 
 namespace pbotest {
 
@@ -115,16 +116,16 @@ class ScratchFolder {
 };
 
 // --- files
-using Bytes = std::vector<uint8_t>;
+using testfiles::Bytes;
+using testfiles::Exists;
+using testfiles::MakeFolders;
 Bytes ToBytes(const std::string& s);
 // Writes a file, creating its missing folders first.
 void WriteFileBytes(const std::string& path, const Bytes& content);
 void WriteFileText(const std::string& path, const std::string& content);
 // @return the file's bytes; an empty vector when it cannot be read
 bool ReadFileBytes(const std::string& path, Bytes* content);
-bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
-void MakeFolders(const std::string& path);
 // Deletes a tree whatever its attributes.
 void RemoveTree(const std::string& path);
 // Makes `link` a folder link to `target`: a symbolic link, or under Wine,

@@ -19,32 +19,6 @@ std::string FromHost(const std::string& unix_path) {
   return out;
 }
 
-bool ReadWhole(const std::string& path, Bytes* out) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const DWORD size = GetFileSize(file, nullptr);
-  out->assign(size, 0);
-  DWORD got = 0;
-  const bool ok = size == 0 || (ReadFile(file, out->data(), size, &got, nullptr) && got == size);
-  CloseHandle(file);
-  return ok;
-}
-
-bool WriteWhole(const std::string& path, const Bytes& data) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = data.empty() || (WriteFile(file, data.data(), static_cast<DWORD>(data.size()),
-                                             &written, nullptr) &&
-                                   written == data.size());
-  return CloseHandle(file) && ok;
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool DeleteTree(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
@@ -63,12 +37,7 @@ bool DeleteTree(const std::string& path) {
   return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-ScratchFolder::ScratchFolder() {
-  static int counter = 0;
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  path_ = std::string(temp) + "installer_test_" + std::to_string(GetCurrentProcessId()) + "_" +
-          std::to_string(++counter);
+ScratchFolder::ScratchFolder() : path_(testfiles::NewTempFolderPath("installer_test_")) {
   DeleteTree(path_);
   CreateDirectoryA(path_.c_str(), nullptr);
 }

@@ -5,16 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "win32_files.h"
+
 namespace fixture {
 
-using Bytes = std::vector<uint8_t>;
+// Whole-file reads and writes, shared with the other Win32 test suites.
+using testfiles::Bytes;
+using testfiles::Exists;
+using testfiles::ReadWhole;
+using testfiles::WriteWhole;
 
 // A Linux path of the build tree as Wine sees it ("Z:\...").
 std::string FromHost(const std::string& unix_path);
 
-bool ReadWhole(const std::string& path, Bytes* out);
-bool WriteWhole(const std::string& path, const Bytes& data);
-bool Exists(const std::string& path);
 // Deletes a folder tree (read-only items included); true if it is gone.
 bool DeleteTree(const std::string& path);
 
