@@ -48,7 +48,9 @@ TEST(UnpackTruncated, EveryCutIsReportedAndLeavesOnlySoundFiles) {
       ExpectSoundUnpack(p, before, result);
       // A header table that ends early is found before the old output
       // folder is touched.
-      if (cut < header_end) EXPECT_EQ(TakeSnapshot(p), before);
+      if (cut < header_end) {
+        EXPECT_EQ(TakeSnapshot(p), before);
+      }
       if (HasFailure()) return;  // one cut tells the story
     }
     std::cout << "[ matrix   ] truncation, " << v.what << ": " << full.size()
