@@ -112,6 +112,27 @@ class RunTest : public ::testing::Test {
     EXPECT_FALSE(fixture::Exists(game_ + name + ".bak"));
   }
 
+  // Runs the installer afresh on `archive`, which the library refuses:
+  // its box (starting with `library_box`), then code 2; nothing is packed
+  // and the temporary folders are gone.
+  void ExpectUnpackRefused(const Bytes& archive, const std::string& library_box) {
+    archive_bytes_ = archive;
+    ASSERT_TRUE(fixture::WriteWhole(game_ + "O.pbo", archive_bytes_));
+    driver_.reset();
+    DeleteFileA((scratch_.path() + "\\events.log").c_str());
+
+    const Lines events = Run(game_ + "O.pbo");
+    EXPECT_EQ(Statuses(events),
+              Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
+                     "Status: Deleting temporary files", "Status: Done"}));
+    const Lines boxes = Boxes(events);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].rfind(library_box, 0), 0u) << boxes[0];
+    EXPECT_EQ(boxes[1], kCode2);
+    ExpectArchiveUntouched();
+    ExpectTemporaryFoldersGone();
+  }
+
   void ExpectTemporaryFoldersGone() {
     EXPECT_FALSE(fixture::Exists(temp_ + "\\extract"));
     EXPECT_FALSE(fixture::Exists(temp_ + "\\unpack"));
@@ -274,24 +295,9 @@ TEST_F(RunTest, HostileEntryNameStopsTheRunBeforeAnythingIsPacked) {
     SCOPED_TRACE(name);
     std::vector<Entry> entries = original_;
     entries.insert(entries.begin() + 100, Entry{name, Bytes(5, 'e'), false});
-    archive_bytes_ = fixture::WriteArchive(entries);
-    ASSERT_TRUE(fixture::WriteWhole(game_ + "O.pbo", archive_bytes_));
-    driver_.reset();
-    DeleteFileA((scratch_.path() + "\\events.log").c_str());
-
-    const Lines events = Run(game_ + "O.pbo");
-    EXPECT_EQ(Statuses(events),
-              Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
-                     "Status: Deleting temporary files", "Status: Done"}));
-    const Lines boxes = Boxes(events);
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].rfind(std::string("dialog Error has occured|Unsafe file name in archive: "
-                                         "\\r\\n") + name + "\\r\\n", 0),
-              0u)
-        << boxes[0];
-    EXPECT_EQ(boxes[1], kCode2);
-    ExpectArchiveUntouched();
-    ExpectTemporaryFoldersGone();
+    ExpectUnpackRefused(fixture::WriteArchive(entries),
+                        std::string("dialog Error has occured|Unsafe file name in archive: "
+                                    "\\r\\n") + name + "\\r\\n");
     // Nothing but the archive and the run's own log anywhere in the
     // scratch folder, and nothing on the drive's root.
     EXPECT_EQ(FilesBelow(scratch_.path()), Lines({"events.log", "game\\O.pbo"}));
@@ -326,21 +332,7 @@ TEST_F(RunTest, UnpackThatStopsPartwayPacksNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    archive_bytes_ = c.archive();
-    ASSERT_TRUE(fixture::WriteWhole(game_ + "O.pbo", archive_bytes_));
-    driver_.reset();
-    DeleteFileA((scratch_.path() + "\\events.log").c_str());
-
-    const Lines events = Run(game_ + "O.pbo");
-    EXPECT_EQ(Statuses(events),
-              Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
-                     "Status: Deleting temporary files", "Status: Done"}));
-    const Lines boxes = Boxes(events);
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].rfind(c.box, 0), 0u) << boxes[0];
-    EXPECT_EQ(boxes[1], kCode2);
-    ExpectArchiveUntouched();
-    ExpectTemporaryFoldersGone();
+    ExpectUnpackRefused(c.archive(), c.box);
   }
 }
 
