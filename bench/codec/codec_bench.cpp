@@ -80,6 +80,21 @@ void Encode(benchmark::State& state, Corpus c) {
   state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(in.size());
 }
 
+// Many small files, as a pack of configs and scripts has: the corpus in
+// pieces of state.range(0) bytes, each its own block.
+void EncodePieces(benchmark::State& state, Corpus c) {
+  const std::vector<uint8_t>& in = Data(c);
+  const size_t piece = static_cast<size_t>(state.range(0));
+  for (auto _ : state) {
+    for (size_t at = 0; at + piece <= in.size(); at += piece) {
+      std::vector<uint8_t> out = pbo::CompressBlock(in.data() + at, piece);
+      benchmark::DoNotOptimize(out.data());
+    }
+  }
+  state.SetBytesProcessed(
+      static_cast<int64_t>(state.iterations() * (in.size() / piece * piece)));
+}
+
 void Decode(benchmark::State& state, Corpus c) {
   const std::vector<uint8_t>& in = Data(c);
   const std::vector<uint8_t>& packed = Packed(c);
@@ -118,6 +133,10 @@ int Register() {
     benchmark::RegisterBenchmark(("Encode/" + name).c_str(), Encode, c)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Decode/" + name).c_str(), Decode, c)->Unit(benchmark::kMillisecond);
   }
+  benchmark::RegisterBenchmark("EncodePieces/text", EncodePieces, Corpus::kText)
+      ->Arg(256)
+      ->Arg(2048)
+      ->Unit(benchmark::kMillisecond);
   for (Corpus c : pbo_bench::kCorpora) {
     const std::string name = pbo_bench::CorpusName(c);
     benchmark::RegisterBenchmark(("LiteralSearch/" + name).c_str(), LiteralSearch, c)

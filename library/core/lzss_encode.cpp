@@ -20,9 +20,12 @@ constexpr size_t kPadding = 32;    // zeros after the input for word loads
 // q - 18) is entered in two hash chains: one of positions with the same
 // 3-byte prefix hash, one with the same 5-byte prefix hash. Links are
 // distances to the previous position of the chain, kept for the last
-// kRing positions; kNone (or more) means none within the window.
-constexpr int kBits3 = 15;
-constexpr int kBits5 = 14;
+// kRing positions; kNone (or more) means none within the window. The
+// chain heads take up to 2^15 and 2^14 entries; a small input gets smaller
+// tables (any size finds the same candidates, as every one is compared), so
+// that packing many small files does not clear 192 KB of heads for each.
+constexpr int kMaxBits3 = 15;
+constexpr int kMinBits3 = 8;
 constexpr size_t kRing = 4096;
 constexpr size_t kRingMask = kRing - 1;
 constexpr uint32_t kNone = 0xFFFF;
@@ -39,47 +42,55 @@ size_t FirstDifferentByte(uint64_t x) {
   return static_cast<size_t>(__builtin_ctzll(x)) >> 3;
 }
 
-template <int kBits>
-uint32_t Hash(uint64_t prefix) {
-  return static_cast<uint32_t>((prefix * 0x9E3779B185EBCA87ull) >> (64 - kBits));
+// The top bits of the prefix's product with a large odd constant; `shift`
+// is 64 less the number of bits kept.
+uint32_t Hash(uint64_t prefix, int shift) {
+  return static_cast<uint32_t>((prefix * 0x9E3779B185EBCA87ull) >> shift);
 }
 
 uint16_t Capped(uint32_t distance) {
   return static_cast<uint16_t>(distance < kNone ? distance : kNone);
 }
 
-class Chains {
- public:
-  Chains()
-      : head3_(new int32_t[size_t{1} << kBits3]),
-        head5_(new int32_t[size_t{1} << kBits5]),
-        links_(new uint16_t[2 * kRing]) {
-    for (size_t h = 0; h < (size_t{1} << kBits3); ++h) head3_[h] = -1;
-    for (size_t h = 0; h < (size_t{1} << kBits5); ++h) head5_[h] = -1;
-  }
-
-  // Raw views for the hot loop (kept in locals so that the output's byte
-  // stores cannot make the compiler reload them).
-  int32_t* head3() { return head3_.get(); }
-  int32_t* head5() { return head5_.get(); }
-  uint16_t* link3() { return links_.get(); }
-  uint16_t* link5() { return links_.get() + kRing; }
-
- private:
-  std::unique_ptr<int32_t[]> head3_;
-  std::unique_ptr<int32_t[]> head5_;
-  std::unique_ptr<uint16_t[]> links_;
-};
-
 struct Keys {
   uint32_t h3;
   uint32_t h5;
 };
 
-// Hashes of the prefixes of the 8 bytes `v` (little-endian) at a position.
-Keys KeysOf(uint64_t v) {
-  return {Hash<kBits3>(v & 0xFFFFFFull), Hash<kBits5>(v & 0xFFFFFFFFFFull)};
-}
+class Chains {
+ public:
+  // Tables for searching `positions` positions (input and virtual spaces).
+  explicit Chains(size_t positions) {
+    int bits3 = kMinBits3;
+    while (bits3 < kMaxBits3 && (size_t{1} << bits3) < positions) ++bits3;
+    shift3_ = 64 - bits3;
+    shift5_ = 64 - (bits3 - 1);
+    const size_t heads3 = size_t{1} << bits3;
+    const size_t heads5 = heads3 / 2;
+    head3_.reset(new int32_t[heads3]);
+    head5_.reset(new int32_t[heads5]);
+    links_.reset(new uint16_t[2 * kRing]);
+    for (size_t h = 0; h < heads3; ++h) head3_[h] = -1;
+    for (size_t h = 0; h < heads5; ++h) head5_[h] = -1;
+  }
+
+  int shift3() const { return shift3_; }
+  int shift5() const { return shift5_; }
+
+  // Raw views for the hot loop (kept in locals so that the output's byte
+  // stores cannot make the compiler reload them).
+  int32_t* head3() const { return head3_.get(); }
+  int32_t* head5() const { return head5_.get(); }
+  uint16_t* link3() const { return links_.get(); }
+  uint16_t* link5() const { return links_.get() + kRing; }
+
+ private:
+  std::unique_ptr<int32_t[]> head3_;
+  std::unique_ptr<int32_t[]> head5_;
+  std::unique_ptr<uint16_t[]> links_;
+  int shift3_ = 0;
+  int shift5_ = 0;
+};
 
 // Common prefix length of the candidate at `cand` and the lookahead whose
 // first three words are look0..look2, at most m.
@@ -121,11 +132,18 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
   std::memcpy(text + kVirtual, data, n);
   std::memset(text + kVirtual + n, 0, kPadding);
 
-  Chains chains;
+  const Chains chains(kVirtual + n);
   int32_t* const head3 = chains.head3();
   int32_t* const head5 = chains.head5();
   uint16_t* const link3 = chains.link3();
   uint16_t* const link5 = chains.link5();
+  const int shift3 = chains.shift3();
+  const int shift5 = chains.shift5();
+  // Hashes of the 3- and 5-byte prefixes of the 8 bytes `v` (little-endian)
+  // at a position.
+  auto keys_of = [shift3, shift5](uint64_t v) {
+    return Keys{Hash(v & 0xFFFFFFull, shift3), Hash(v & 0xFFFFFFFFFFull, shift5)};
+  };
   auto insert = [=](int32_t q, Keys keys) {
     const size_t slot = static_cast<size_t>(q) & kRingMask;
     const int32_t prev = head3[keys.h3];
@@ -134,7 +152,7 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
     link5[slot] = Capped(static_cast<uint32_t>(q - head5[keys.h5]));
     head5[keys.h5] = q;
   };
-  for (int32_t q = 0; q < static_cast<int32_t>(kVirtual); ++q) insert(q, KeysOf(Load64(text + q)));
+  for (int32_t q = 0; q < static_cast<int32_t>(kVirtual); ++q) insert(q, keys_of(Load64(text + q)));
 
   // Worst case: every group holds eight literals and its flag byte.
   std::vector<uint8_t> out(n + (n + 7) / 8 + 4);
@@ -158,7 +176,7 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
       const uint64_t look0 = Load64(look);
       const uint64_t look1 = Load64(look + 8);
       const uint64_t look2 = Load64(look + 16);
-      const Keys keys = KeysOf(look0);
+      const Keys keys = keys_of(look0);
 
       size_t best = kMinMatch;
       int32_t selected = -1;
@@ -197,7 +215,7 @@ std::vector<uint8_t> CompressBlock(const uint8_t* data, size_t n,
       base[o++] = static_cast<uint8_t>(((d >> 8) << 4) | (best - kMinMatch));
       // Positions inside the match become candidates for later searches.
       for (int32_t q = cur + 1; q < cur + static_cast<int32_t>(best); ++q)
-        insert(q, KeysOf(Load64(text + q)));
+        insert(q, keys_of(Load64(text + q)));
       i += best;
     }
     base[flag_pos] = static_cast<uint8_t>(flags);
