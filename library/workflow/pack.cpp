@@ -173,7 +173,9 @@ class Packer : private EncodeProgress {
     uint64_t size = scan_.sizes[i];
     if (size == 0) return true;
     if (!OpenSource(i)) return false;
-    if (chunk_.empty()) chunk_.resize(kCopyChunk);
+    // The copy buffer grows to the largest piece needed, at most 1 MiB.
+    const size_t piece = static_cast<size_t>(size < kCopyChunk ? size : kCopyChunk);
+    if (chunk_.size() < piece) chunk_.resize(piece);
     for (uint64_t left = size; left > 0;) {
       size_t want = static_cast<size_t>(left < kCopyChunk ? left : kCopyChunk);
       if (PullFull(*source_file_, chunk_.data(), want) != want) return ReadFailed();
