@@ -14,29 +14,38 @@ std::string LowerAscii(std::string s) {
 
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
+  parts.reserve(8);
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = path.find_first_of("\\/", start);
     if (end == std::string::npos) end = path.size();
-    std::string part = path.substr(start, end - start);
-    if (part == "..") {
+    const char* part = path.data() + start;
+    size_t length = end - start;
+    if (length == 2 && part[0] == '.' && part[1] == '.') {
       if (parts.size() > 1) parts.pop_back();
-    } else if (part != ".") {
-      while (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
-        part.pop_back();
-      }
-      if (!part.empty()) parts.push_back(part);
+    } else if (length != 1 || part[0] != '.') {
+      while (length > 0 && (part[length - 1] == '.' || part[length - 1] == ' ')) --length;
+      if (length > 0) parts.emplace_back(part, length);
     }
     start = end + 1;
   }
   return parts;
 }
 
+namespace {
+
+// Appends a backslash (unless `key` is empty) and `part` in lower case.
+void AppendPart(std::string* key, const std::string& part) {
+  if (!key->empty()) *key += '\\';
+  for (char c : part) *key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
 std::string ResolvePath(const std::string& path) {
   std::string key;
-  for (const std::string& part : SplitPath(path)) {
-    key += (key.empty() ? "" : "\\") + LowerAscii(part);
-  }
+  key.reserve(path.size());
+  for (const std::string& part : SplitPath(path)) AppendPart(&key, part);
   return key;
 }
 
@@ -129,9 +138,10 @@ class MemoryWriteFile : public pbo::WriteFile {
 std::string MemoryPlatform::Key(const std::string& path, bool follow_last) {
   std::vector<std::string> parts = SplitPath(path);
   std::string key;
+  key.reserve(path.size() + 32);
   int hops = 0;
   for (size_t i = 0; i < parts.size(); ++i) {
-    key += (key.empty() ? "" : "\\") + LowerAscii(parts[i]);
+    AppendPart(&key, parts[i]);
     bool last = i + 1 == parts.size();
     Node* node = Find(key);
     if (node != nullptr && !node->link.empty() && (!last || follow_last) &&
@@ -165,7 +175,7 @@ void MemoryPlatform::MakeParents(const std::string& key,
   std::string parent = ParentKey(key);
   std::string prefix;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    prefix += (prefix.empty() ? "" : "\\") + LowerAscii(parts[i]);
+    AppendPart(&prefix, parts[i]);
     if (Find(prefix) == nullptr) Make(prefix, parts[i], true);
   }
 }
@@ -364,7 +374,7 @@ bool MemoryPlatform::CreateFolders(const std::string& path) {
   std::vector<std::string> parts = SplitPath(path);
   std::string key;
   for (const std::string& part : parts) {
-    key += (key.empty() ? "" : "\\") + LowerAscii(part);
+    AppendPart(&key, part);
     Node* node = Find(key);
     if (node == nullptr) {
       Make(key, part, true);
