@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "pbokit.h"
+#include "win32_files.h"
 
 namespace {
 
@@ -51,24 +52,7 @@ double Now() {
   return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path.c_str());
-}
+void RemoveTree(const std::string& path) { testfiles::DeleteTree(path); }
 
 // Fills `buffer` with bytes that compress to about half, like game data:
 // 16-byte pieces of noise, half of them repeating a piece seen shortly before.

@@ -1,6 +1,6 @@
 // Files on the disk for the Win32 test suites: whole files read and written
-// in one call, folders made along a path, and names for fresh temporary
-// folders. Paths are ANSI paths with backslashes.
+// in one call, folders made along a path and deleted with their contents, and
+// names for fresh temporary folders. Paths are ANSI paths with backslashes.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -59,6 +59,38 @@ inline void MakeFolders(const std::string& path) {
     CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
   }
   CreateDirectoryA(path.c_str(), nullptr);
+}
+
+// Deletes a file, or a folder with everything in it; read-only items are made
+// writable first. A folder link met inside is never entered: it goes to
+// `remove_link` when one is given (under Wine a link needs the host's help),
+// otherwise it is removed as an empty folder.
+// @return true when nothing is left at `path`.
+inline bool DeleteTree(const std::string& path,
+                       void (*remove_link)(const std::string&) = nullptr) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return DeleteFileA(path.c_str()) != 0;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      const DWORD link = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+      if ((found.dwFileAttributes & link) != link) {
+        DeleteTree(child, remove_link);
+      } else if (remove_link != nullptr) {
+        remove_link(child);
+      } else {
+        RemoveDirectoryA(child.c_str());
+      }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  return RemoveDirectoryA(path.c_str()) != 0;
 }
 
 // A path below the system's temporary folder that no other scratch folder

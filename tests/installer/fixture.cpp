@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 
 #include "core/byte_reader.h"
 #include "core/entry.h"
@@ -17,24 +16,6 @@ std::string FromHost(const std::string& unix_path) {
     if (c == '/') c = '\\';
   }
   return out;
-}
-
-bool DeleteTree(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return DeleteFileA(path.c_str()) != 0;
-  WIN32_FIND_DATAA item;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &item);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      if (std::strcmp(item.cFileName, ".") != 0 && std::strcmp(item.cFileName, "..") != 0) {
-        DeleteTree(path + "\\" + item.cFileName);
-      }
-    } while (FindNextFileA(find, &item));
-    FindClose(find);
-  }
-  return RemoveDirectoryA(path.c_str()) != 0;
 }
 
 ScratchFolder::ScratchFolder() : path_(testfiles::NewTempFolderPath("installer_test_")) {

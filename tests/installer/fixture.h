@@ -12,14 +12,13 @@ namespace fixture {
 // Whole-file reads and writes, shared with the other Win32 test suites.
 using testfiles::Bytes;
 using testfiles::Exists;
+using testfiles::DeleteTree;
 using testfiles::ReadWhole;
 using testfiles::WriteWhole;
 
 // A Linux path of the build tree as Wine sees it ("Z:\...").
 std::string FromHost(const std::string& unix_path);
 
-// Deletes a folder tree (read-only items included); true if it is gone.
-bool DeleteTree(const std::string& path);
 
 // A fresh, empty folder below the test process's temporary folder, deleted
 // again by the destructor. path() ends without a backslash.
