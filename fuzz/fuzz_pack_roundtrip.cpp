@@ -234,10 +234,9 @@ struct Item {
 // folders with a trailing backslash and no content).
 std::map<std::string, Item> Listing(pbo_test::MemoryPlatform& p, const std::string& root) {
   std::map<std::string, Item> out;
-  for (const std::string& rel : p.Tree(root)) {
-    out[rel] = rel.back() == '\\' ? Item{} : Item{p.Bytes(root + "\\" + rel),
-                                                  p.LastWrite(root + "\\" + rel)};
-  }
+  p.ForEachBelow(root, [&out](const std::string& rel, const pbo_test::MemoryPlatform::Node& node) {
+    out[rel] = node.folder ? Item{} : Item{node.data, node.last_write};
+  });
   return out;
 }
 

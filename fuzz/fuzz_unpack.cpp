@@ -49,10 +49,9 @@ struct Item {
 // Every item below C: by its key ("c:\a\b" for a file, "c:\a\" for a folder).
 std::map<std::string, Item> Snapshot(pbo_test::MemoryPlatform& p) {
   std::map<std::string, Item> out;
-  for (const std::string& rel : p.Tree("C:")) {
-    std::string key = "c:\\" + rel;
-    out[key] = Item{p.Bytes(key), p.LastWrite(key)};
-  }
+  p.ForEachBelow("C:", [&out](const std::string& rel, const pbo_test::MemoryPlatform::Node& node) {
+    out["c:\\" + rel] = Item{node.data, node.last_write};
+  });
   return out;
 }
 

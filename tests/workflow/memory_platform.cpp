@@ -242,13 +242,19 @@ uint64_t MemoryPlatform::LastWrite(const std::string& path) {
 }
 
 std::vector<std::string> MemoryPlatform::Tree(const std::string& root) {
-  std::string prefix = Key(root) + "\\";
   std::vector<std::string> out;
+  ForEachBelow(root, [&out](const std::string& rel, const Node&) { out.push_back(rel); });
+  return out;
+}
+
+void MemoryPlatform::ForEachBelow(
+    const std::string& root,
+    const std::function<void(const std::string&, const Node&)>& visit) {
+  const std::string prefix = Key(root) + "\\";
   for (const auto& [key, node] : nodes_) {
     if (key.compare(0, prefix.size(), prefix) != 0) continue;
-    out.push_back(key.substr(prefix.size()) + (node.folder ? "\\" : ""));
+    visit(key.substr(prefix.size()) + (node.folder ? "\\" : ""), node);
   }
-  return out;
 }
 
 bool MemoryPlatform::Enter(Op op, const std::string& path) {

@@ -63,6 +63,11 @@ class MemoryPlatform : public pbo::Platform {
   uint64_t LastWrite(const std::string& path);
   // Every path below `root` (files as "a\b", folders as "a\"), sorted.
   std::vector<std::string> Tree(const std::string& root);
+  struct Node;
+  // Calls `visit` with each path of Tree(root) and the item's node (a folder
+  // link's own node, not its target's), in the same order.
+  void ForEachBelow(const std::string& root,
+                    const std::function<void(const std::string&, const Node&)>& visit);
   int OpenHandles() const { return open_handles_; }
 
   // --- fault injection
