@@ -121,7 +121,14 @@ class RunTest : public ::testing::Test {
     driver_.reset();
     DeleteFileA((scratch_.path() + "\\events.log").c_str());
 
-    const Lines events = Run(game_ + "O.pbo");
+    ExpectStoppedAtUnpacking(Run(game_ + "O.pbo"), library_box);
+    ExpectArchiveUntouched();
+    ExpectTemporaryFoldersGone();
+  }
+
+  // The run stopped after "Unpacking": the library's box (starting with
+  // `library_box`), then code 2, then the clean-up.
+  static void ExpectStoppedAtUnpacking(const Lines& events, const std::string& library_box) {
     EXPECT_EQ(Statuses(events),
               Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
                      "Status: Deleting temporary files", "Status: Done"}));
@@ -129,8 +136,6 @@ class RunTest : public ::testing::Test {
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].rfind(library_box, 0), 0u) << boxes[0];
     EXPECT_EQ(boxes[1], kCode2);
-    ExpectArchiveUntouched();
-    ExpectTemporaryFoldersGone();
   }
 
   void ExpectTemporaryFoldersGone() {
@@ -219,14 +224,7 @@ TEST_F(RunTest, ArchiveGoneBeforeUnpackingGivesLibraryBoxThenCode2) {
   // the unpacking is announced.
   Driver().AddEnvironment("INSTALLER_DELETE_AT=Status: Unpacking O.pbo");
   Driver().AddEnvironment("INSTALLER_DELETE_PATH=" + game_ + "O.pbo");
-  const Lines events = Run(game_ + "O.pbo");
-  EXPECT_EQ(Statuses(events),
-            Lines({"Status: Idle", "Status: Extracting resources", "Status: Unpacking O.pbo",
-                   "Status: Deleting temporary files", "Status: Done"}));
-  const Lines boxes = Boxes(events);
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0].rfind("dialog Error has occured|", 0), 0u) << boxes[0];
-  EXPECT_EQ(boxes[1], kCode2);
+  ExpectStoppedAtUnpacking(Run(game_ + "O.pbo"), "dialog Error has occured|");
   EXPECT_FALSE(fixture::Exists(game_ + "O.pbo"));
   EXPECT_FALSE(fixture::Exists(game_ + "O.pbo.bak"));
   ExpectTemporaryFoldersGone();
